@@ -1,0 +1,23 @@
+// The filled-disc rule of the display: which pixels of the 640x480 page a disc covers.
+// A pure function on a page of colour indices, so it can be checked to the pixel.
+#pragma once
+
+#include <cstdint>
+
+constexpr int kPageWidth = 640;
+constexpr int kPageHeight = 480;
+
+// The rows a call wrote to, first..last; first > last when it wrote nothing.
+struct RowSpan {
+    std::int32_t first;
+    std::int32_t last;
+};
+
+// Fills the disc of centre (x, y) and radius `radius` on `page` (kPageWidth x
+// kPageHeight bytes, row by row) with the low 8 bits of `colour`, clipped to the page.
+//
+// Safe for any arguments: NaN, infinities and radii above 2^20 pixels, which no disc
+// of this program comes near and whose rule would need wider integers than it uses,
+// draw nothing; centres far off the page write nothing; every call ends after at most
+// a few million steps.
+RowSpan rasterCircle(std::uint8_t* page, float x, float y, float radius, std::int32_t colour);

@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Builds disctrail and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/ensure-packages.sh g++ cmake ninja-build libgtest-dev
+
+cmake -S . -B build -G Ninja >/dev/null
+cmake --build build
+ctest --test-dir build --output-on-failure
