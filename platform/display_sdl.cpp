@@ -1,0 +1,524 @@
+// The indexed-colour display and keyboard on SDL2: the only file that knows SDL.
+//
+// Implements:
+//  [X] One 640x480 page of colour indices and a 256-entry palette of 6-bit components,
+//      shown through SDL's window surface in software (no GL: far less CPU and memory).
+//  [X] Full screen at 640x480 where the screen offers that mode; otherwise SDL's closest
+//      larger mode, the picture centred and scaled by the largest whole factor, sharp
+//      pixels, black borders. A centred 640x480 window, titled with the program's name,
+//      only where no full-screen window can be made at all.
+//  [X] Alt+Enter switches between full screen and a window and back.
+//  [X] Keys as text (see key_map.cpp); a request to close the window, and SIGINT,
+//      SIGTERM and SIGHUP, as the key 255, 'k'. The key queue is bounded.
+//  [X] Refresh on a thread of its own every 10 ms, above normal priority where allowed;
+//      none while the user has switched away from full screen, the whole picture on return.
+//  [X] No display: one line on standard error and exit status 1, rather than a run
+//      that nobody can see or end.
+//  [ ] Hardware palettes: X offers none on true-colour screens, so each refresh after a
+//      palette change converts the whole page.
+//
+// The refresh thread makes every SDL call. The program's thread only touches the shared
+// page, palette and key queue under gDisplayLock; conversion, upload and presentation
+// happen outside it, so the program's thread never waits for the screen.
+
+#include "platform/display.h"
+
+#include <SDL2/SDL.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <thread>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include "platform/key_map.h"
+#include "platform/page_convert.h"
+#include "platform/raster.h"
+
+namespace {
+
+constexpr int kPaletteSize = 256;
+constexpr int kKeyQueueLength = 64;
+constexpr auto kRefreshInterval = std::chrono::milliseconds(10);
+
+// What the program's thread and the refresh thread share.
+struct SharedDisplay {
+    bool open;
+    bool started;      // the refresh thread has finished opening, well or not
+    bool stop;         // closeDisplay asks the refresh thread to end
+    bool hidePointer;
+    std::uint8_t page[kPageWidth * kPageHeight];
+    std::uint8_t levels[kPaletteSize][3];  // 0..63 each
+    bool paletteChanged;
+    RowSpan changedRows;
+    KeyText keys[kKeyQueueLength];
+    int firstKey;
+    int keyCount;
+    char failure[256];  // why no display could be opened
+};
+
+// Guards gShared. Held by every drawing, palette, pointer and key operation of the
+// program, and by the refresh thread only while it takes what changed.
+std::mutex gDisplayLock;
+// Wakes the refresh thread early to close, and openDisplay when the window is up.
+std::condition_variable gDisplaySignal;
+SharedDisplay gShared;
+
+std::thread gRefreshThread;
+std::atomic<bool> gAtExitRegistered{false};
+
+// Set by SIGINT, SIGTERM and SIGHUP; the refresh thread turns it into a close request.
+volatile std::sig_atomic_t gCloseSignal = 0;
+
+// The refresh thread's own state; nothing else touches it.
+struct Screen {
+    SDL_Window* window;
+    SDL_Surface* shadow;     // 32-bit stand-in when the window surface is not 32-bit
+    int surfaceWidth;
+    int surfaceHeight;
+    Placement placement;
+    bool fullScreen;
+    bool switchedAway;       // focus lost or minimised while full screen
+    bool redrawAll;
+    bool clearBorders;
+    bool pointerHidden;
+    std::uint8_t page[kPageWidth * kPageHeight];
+    std::uint8_t levels[kPaletteSize][3];
+    std::uint32_t colours[kPaletteSize];
+};
+
+Screen gScreen;
+
+void onCloseSignal(int) { gCloseSignal = 1; }
+
+// The program's file name less directory and extension, for the title and messages.
+const char* programName() {
+    static char name[64];
+    if (name[0] == 0) {
+        std::snprintf(name, sizeof name, "%s", program_invocation_short_name);
+        if (char* dot = std::strrchr(name, '.'); dot != nullptr && dot != name) {
+            *dot = 0;
+        }
+        if (name[0] == 0) {
+            std::snprintf(name, sizeof name, "disctrail");
+        }
+    }
+    return name;
+}
+
+// ---------------------------------------------------------------------------------
+// The refresh thread.
+
+// SDL 2.26 falls back to a driver that shows nothing when no X or Wayland server
+// answers; that counts as a display only when the user chose it.
+bool driverShowsNothing(const char* driver) {
+    const bool invisible = std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0;
+    const char* chosen = std::getenv("SDL_VIDEODRIVER");
+    return invisible && (chosen == nullptr || std::strstr(chosen, driver) == nullptr);
+}
+
+bool openScreen(bool fullScreen, char* failure, std::size_t failureSize) {
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        std::snprintf(failure, failureSize, "%s", SDL_GetError());
+        return false;
+    }
+    if (driverShowsNothing(SDL_GetCurrentVideoDriver())) {
+        const char* display = std::getenv("DISPLAY");
+        std::snprintf(failure, failureSize, "no X11 or Wayland server answered (DISPLAY %s%s)",
+                      display == nullptr ? "is not set" : "is ", display == nullptr ? "" : display);
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return false;
+    }
+
+    Screen& screen = gScreen;
+    if (fullScreen) {
+        screen.window = SDL_CreateWindow(programName(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                         kPageWidth, kPageHeight, SDL_WINDOW_FULLSCREEN);
+    }
+    if (screen.window == nullptr) {
+        screen.window = SDL_CreateWindow(programName(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                         kPageWidth, kPageHeight, 0);
+    }
+    if (screen.window == nullptr) {
+        std::snprintf(failure, failureSize, "%s", SDL_GetError());
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return false;
+    }
+    screen.fullScreen = (SDL_GetWindowFlags(screen.window) & SDL_WINDOW_FULLSCREEN) != 0;
+    screen.redrawAll = true;
+    screen.clearBorders = true;
+    return true;
+}
+
+void closeScreen() {
+    Screen& screen = gScreen;
+    if (screen.shadow != nullptr) {
+        SDL_FreeSurface(screen.shadow);
+    }
+    // Destroying a full-screen window gives the desktop its own mode back.
+    SDL_DestroyWindow(screen.window);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    SDL_Quit();
+    std::memset(&screen, 0, sizeof screen);
+}
+
+void toggleFullScreen() {
+    Screen& screen = gScreen;
+    const Uint32 wanted = screen.fullScreen ? 0 : SDL_WINDOW_FULLSCREEN;
+    if (SDL_SetWindowFullscreen(screen.window, wanted) == 0) {
+        screen.fullScreen = !screen.fullScreen;
+        if (!screen.fullScreen) {
+            SDL_SetWindowPosition(screen.window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+        }
+    }
+    screen.switchedAway = false;
+    screen.redrawAll = true;
+    screen.clearBorders = true;
+}
+
+// Keys arriving in one pass; more than the queue holds could never be read anyway.
+struct IncomingKeys {
+    KeyText keys[kKeyQueueLength];
+    int count;
+    bool toggle;
+};
+
+void addKey(IncomingKeys& incoming, KeyText key) {
+    if (incoming.count < kKeyQueueLength) {
+        incoming.keys[incoming.count++] = key;
+    }
+}
+
+void takeWindowEvent(const SDL_WindowEvent& event) {
+    Screen& screen = gScreen;
+    switch (event.event) {
+    case SDL_WINDOWEVENT_FOCUS_LOST:
+        screen.switchedAway = screen.fullScreen;
+        break;
+    case SDL_WINDOWEVENT_MINIMIZED:
+    case SDL_WINDOWEVENT_HIDDEN:
+        screen.switchedAway = true;
+        break;
+    case SDL_WINDOWEVENT_FOCUS_GAINED:
+    case SDL_WINDOWEVENT_RESTORED:
+    case SDL_WINDOWEVENT_SHOWN:
+    case SDL_WINDOWEVENT_EXPOSED:
+        screen.switchedAway = false;
+        screen.redrawAll = true;
+        screen.clearBorders = true;
+        break;
+    case SDL_WINDOWEVENT_SIZE_CHANGED:
+        screen.redrawAll = true;
+        screen.clearBorders = true;
+        break;
+    default:
+        break;
+    }
+}
+
+void takeEvents(IncomingKeys& incoming) {
+    SDL_Event event;
+    while (SDL_PollEvent(&event) != 0) {
+        switch (event.type) {
+        case SDL_KEYDOWN: {
+            const KeyTranslation key = translateKey(event.key.keysym.sym, event.key.keysym.mod, event.key.repeat != 0);
+            if (key.outcome == KeyOutcome::Queue) {
+                addKey(incoming, key.text);
+            } else if (key.outcome == KeyOutcome::ToggleFullScreen) {
+                incoming.toggle = !incoming.toggle;
+            }
+            break;
+        }
+        case SDL_QUIT:
+            addKey(incoming, kCloseRequest);
+            break;
+        case SDL_WINDOWEVENT:
+            if (event.window.event == SDL_WINDOWEVENT_CLOSE) {
+                addKey(incoming, kCloseRequest);
+            } else {
+                takeWindowEvent(event.window);
+            }
+            break;
+        default:
+            break;
+        }
+    }
+    if (gCloseSignal != 0) {
+        gCloseSignal = 0;
+        addKey(incoming, kCloseRequest);
+    }
+}
+
+// The surface to convert into: the window's own when it is 32-bit and holds the whole
+// picture; otherwise a 32-bit shadow that is blitted to it, converted and clipped by SDL.
+// Returns null when no surface can be had just now.
+SDL_Surface* drawingSurface(SDL_Surface* windowSurface) {
+    Screen& screen = gScreen;
+    const bool fits = windowSurface->w >= kPageWidth && windowSurface->h >= kPageHeight;
+    if (windowSurface->w != screen.surfaceWidth || windowSurface->h != screen.surfaceHeight) {
+        screen.surfaceWidth = windowSurface->w;
+        screen.surfaceHeight = windowSurface->h;
+        screen.placement = fits ? placePicture(windowSurface->w, windowSurface->h) : Placement{1, 0, 0};
+        screen.redrawAll = true;
+        screen.clearBorders = true;
+        if (screen.shadow != nullptr) {
+            SDL_FreeSurface(screen.shadow);
+            screen.shadow = nullptr;
+        }
+    }
+    if (fits && windowSurface->format->BytesPerPixel == 4) {
+        return windowSurface;
+    }
+    if (screen.shadow == nullptr) {
+        screen.shadow = SDL_CreateRGBSurfaceWithFormat(0, fits ? windowSurface->w : kPageWidth,
+                                                       fits ? windowSurface->h : kPageHeight, 32, SDL_PIXELFORMAT_RGB888);
+    }
+    return screen.shadow;
+}
+
+void present(RowSpan rows, bool paletteChanged) {
+    Screen& screen = gScreen;
+    SDL_Surface* windowSurface = SDL_GetWindowSurface(screen.window);
+    if (windowSurface == nullptr) {
+        return;
+    }
+    SDL_Surface* target = drawingSurface(windowSurface);
+    if (target == nullptr) {
+        return;
+    }
+    if (paletteChanged || screen.redrawAll) {
+        for (int i = 0; i < kPaletteSize; ++i) {
+            screen.colours[i] = SDL_MapRGB(target->format, levelIntensity(screen.levels[i][0]),
+                                           levelIntensity(screen.levels[i][1]), levelIntensity(screen.levels[i][2]));
+        }
+        rows = RowSpan{0, kPageHeight - 1};
+    }
+    if (rows.first > rows.last) {
+        return;
+    }
+    if (screen.clearBorders) {
+        SDL_FillRect(target, nullptr, SDL_MapRGB(target->format, 0, 0, 0));
+    }
+    if (SDL_MUSTLOCK(target)) {
+        SDL_LockSurface(target);
+    }
+    convertRows(screen.page, screen.colours, static_cast<std::uint8_t*>(target->pixels), target->pitch,
+                screen.placement, rows.first, rows.last);
+    if (SDL_MUSTLOCK(target)) {
+        SDL_UnlockSurface(target);
+    }
+    if (target != windowSurface) {
+        // A window too small for the picture shows its middle.
+        SDL_Rect where{(windowSurface->w - target->w) / 2, (windowSurface->h - target->h) / 2, target->w, target->h};
+        SDL_BlitSurface(target, nullptr, windowSurface, &where);
+    }
+    const Placement& at = screen.placement;
+    if (screen.clearBorders || target != windowSurface) {
+        SDL_UpdateWindowSurface(screen.window);
+    } else {
+        const SDL_Rect changed{at.offsetX, at.offsetY + rows.first * at.scale, kPageWidth * at.scale,
+                               (rows.last - rows.first + 1) * at.scale};
+        SDL_UpdateWindowSurfaceRects(screen.window, &changed, 1);
+    }
+    screen.redrawAll = false;
+    screen.clearBorders = false;
+}
+
+// One pass: events in, what changed out under the lock, then the slow work without it.
+// Returns false once closeDisplay has asked the thread to end.
+bool refreshPass() {
+    Screen& screen = gScreen;
+    IncomingKeys incoming{};
+    takeEvents(incoming);
+
+    bool stop = false;
+    bool hidePointer = false;
+    bool paletteChanged = false;
+    RowSpan rows{kPageHeight, -1};
+    {
+        std::lock_guard<std::mutex> lock(gDisplayLock);
+        for (int i = 0; i < incoming.count && gShared.keyCount < kKeyQueueLength; ++i) {
+            gShared.keys[(gShared.firstKey + gShared.keyCount++) % kKeyQueueLength] = incoming.keys[i];
+        }
+        stop = gShared.stop;
+        hidePointer = gShared.hidePointer;
+        // While switched away, changes wait in the shared page; the return redraws all.
+        if (!screen.switchedAway && !stop) {
+            rows = screen.redrawAll ? RowSpan{0, kPageHeight - 1} : gShared.changedRows;
+            if (rows.first <= rows.last) {
+                std::memcpy(screen.page + rows.first * kPageWidth, gShared.page + rows.first * kPageWidth,
+                            static_cast<std::size_t>(rows.last - rows.first + 1) * kPageWidth);
+            }
+            if (gShared.paletteChanged) {
+                std::memcpy(screen.levels, gShared.levels, sizeof screen.levels);
+                paletteChanged = true;
+            }
+            gShared.changedRows = RowSpan{kPageHeight, -1};
+            gShared.paletteChanged = false;
+        }
+    }
+    if (stop) {
+        return false;
+    }
+    if (hidePointer && !screen.pointerHidden) {
+        SDL_ShowCursor(SDL_DISABLE);
+        screen.pointerHidden = true;
+    }
+    if (incoming.toggle) {
+        toggleFullScreen();
+        return true;  // the new surface arrives with the next pass's events
+    }
+    if (!screen.switchedAway) {
+        present(rows, paletteChanged);
+    }
+    return true;
+}
+
+void refreshThread(bool fullScreen) {
+    // Above normal priority where the system allows, so the picture keeps its pace
+    // beside a busy program; refusal changes nothing else.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), -5);
+
+    char failure[sizeof gShared.failure] = {};
+    const bool open = openScreen(fullScreen, failure, sizeof failure);
+    {
+        std::lock_guard<std::mutex> lock(gDisplayLock);
+        gShared.started = true;
+        gShared.open = open;
+        std::memcpy(gShared.failure, failure, sizeof failure);
+    }
+    gDisplaySignal.notify_all();
+    if (!open) {
+        return;
+    }
+
+    auto nextPass = std::chrono::steady_clock::now();
+    while (refreshPass()) {
+        nextPass += kRefreshInterval;
+        const auto now = std::chrono::steady_clock::now();
+        if (nextPass < now) {
+            nextPass = now;  // after a stall, keep the interval rather than catch up
+        }
+        std::unique_lock<std::mutex> lock(gDisplayLock);
+        gDisplaySignal.wait_until(lock, nextPass, [] { return gShared.stop; });
+    }
+    closeScreen();
+}
+
+void closeDisplayAtExit() { closeDisplay(); }
+
+void installCloseSignals() {
+    struct sigaction action {};
+    action.sa_handler = onCloseSignal;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        sigaction(signal, &action, nullptr);
+    }
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------
+// The program's side.
+
+void openDisplay(std::int32_t width, std::int32_t height, std::int32_t bitsPerPixel, std::int32_t pages,
+                 bool fullScreen, std::int32_t refreshRate) {
+    (void)width, (void)height, (void)bitsPerPixel, (void)pages, (void)refreshRate;  // one page of 640x480x8 is all there is
+    if (gRefreshThread.joinable()) {
+        return;
+    }
+    installCloseSignals();
+    {
+        std::lock_guard<std::mutex> lock(gDisplayLock);
+        std::memset(&gShared, 0, sizeof gShared);
+        gShared.changedRows = RowSpan{kPageHeight, -1};
+    }
+    gRefreshThread = std::thread(refreshThread, fullScreen);
+    bool open = false;
+    char failure[sizeof gShared.failure];
+    {
+        std::unique_lock<std::mutex> lock(gDisplayLock);
+        gDisplaySignal.wait(lock, [] { return gShared.started; });
+        open = gShared.open;
+        std::memcpy(failure, gShared.failure, sizeof failure);
+    }
+    if (!open) {
+        gRefreshThread.join();
+        std::fprintf(stderr, "%s: cannot open a display: %s\n", programName(), failure);
+        std::exit(1);
+    }
+    if (!gAtExitRegistered.exchange(true)) {
+        std::atexit(closeDisplayAtExit);
+    }
+}
+
+void hidePointer(std::int32_t x, std::int32_t y, std::int32_t visible) {
+    (void)x, (void)y;  // a negative x leaves the pointer where it is
+    std::lock_guard<std::mutex> lock(gDisplayLock);
+    gShared.hidePointer = visible == 0;
+}
+
+void setPaletteEntry(std::int32_t index, std::int32_t red, std::int32_t green, std::int32_t blue) {
+    std::lock_guard<std::mutex> lock(gDisplayLock);
+    if (!gShared.open || index < 0 || index >= kPaletteSize) {
+        return;
+    }
+    gShared.levels[index][0] = paletteLevel(red);
+    gShared.levels[index][1] = paletteLevel(green);
+    gShared.levels[index][2] = paletteLevel(blue);
+    gShared.paletteChanged = true;
+}
+
+void fillCircle(float x, float y, float radius, std::int32_t colour) {
+    // The whole disc under the lock: a refresh never shows part of one.
+    std::lock_guard<std::mutex> lock(gDisplayLock);
+    if (!gShared.open) {
+        return;
+    }
+    const RowSpan rows = rasterCircle(gShared.page, x, y, radius, colour);
+    if (rows.first <= rows.last) {
+        gShared.changedRows.first = std::min(gShared.changedRows.first, rows.first);
+        gShared.changedRows.last = std::max(gShared.changedRows.last, rows.last);
+    }
+}
+
+KeyText pollKey() {
+    std::lock_guard<std::mutex> lock(gDisplayLock);
+    if (gShared.keyCount == 0) {
+        return KeyText{{0, 0}, 0};
+    }
+    const KeyText key = gShared.keys[gShared.firstKey];
+    gShared.firstKey = (gShared.firstKey + 1) % kKeyQueueLength;
+    --gShared.keyCount;
+    return key;
+}
+
+void pauseMs(std::int32_t milliseconds) {
+    timespec remaining{milliseconds / 1000, (milliseconds % 1000) * 1000000L};
+    while (nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
+    }
+}
+
+void closeDisplay() {
+    if (!gRefreshThread.joinable() || gRefreshThread.get_id() == std::this_thread::get_id()) {
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(gDisplayLock);
+        gShared.stop = true;
+        gShared.open = false;
+    }
+    gDisplaySignal.notify_all();
+    gRefreshThread.join();
+}
