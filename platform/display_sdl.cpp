@@ -118,26 +118,29 @@ const char* programName() {
 // ---------------------------------------------------------------------------------
 // The refresh thread.
 
-// SDL 2.26 falls back to a driver that shows nothing when no X or Wayland server
-// answers; that counts as a display only when the user chose it.
-bool driverShowsNothing(const char* driver) {
-    const bool invisible = std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0;
-    const char* chosen = std::getenv("SDL_VIDEODRIVER");
-    return invisible && (chosen == nullptr || std::strstr(chosen, driver) == nullptr);
+// Left to itself, SDL 2.26 falls back to drivers that show nothing when no X or Wayland
+// server answers, and a run nobody can see cannot be ended either. So unless the user
+// chose drivers, only real displays are tried; Wayland only where a compositor is named,
+// since libwayland complains on standard error wherever none runs.
+void chooseRealDrivers() {
+    if (std::getenv("SDL_VIDEODRIVER") != nullptr) {
+        return;
+    }
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, std::getenv("WAYLAND_DISPLAY") != nullptr ? "x11,wayland,KMSDRM" : "x11,KMSDRM");
 }
 
 bool openScreen(bool fullScreen, char* failure, std::size_t failureSize) {
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    chooseRealDrivers();
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        std::snprintf(failure, failureSize, "%s", SDL_GetError());
-        return false;
-    }
-    if (driverShowsNothing(SDL_GetCurrentVideoDriver())) {
-        const char* display = std::getenv("DISPLAY");
-        std::snprintf(failure, failureSize, "no X11 or Wayland server answered (DISPLAY %s%s)",
-                      display == nullptr ? "is not set" : "is ", display == nullptr ? "" : display);
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        if (std::getenv("SDL_VIDEODRIVER") != nullptr) {
+            std::snprintf(failure, failureSize, "%s", SDL_GetError());
+        } else {
+            const char* display = std::getenv("DISPLAY");
+            std::snprintf(failure, failureSize, "no X11 or Wayland server answered (DISPLAY %s%s)",
+                          display == nullptr ? "is not set" : "is ", display == nullptr ? "" : display);
+        }
         return false;
     }
 
