@@ -58,6 +58,9 @@ void sdlBlit(benchmark::State& state, int scale) {
     SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(gPicture.page.data(), kPageWidth, kPageHeight, 8, kPageWidth,
                                                              SDL_PIXELFORMAT_INDEX8);
     SDL_Surface* target = SDL_CreateRGBSurfaceWithFormat(0, kPageWidth * scale, kPageHeight * scale, 32, SDL_PIXELFORMAT_RGB888);
+    // SDL scales only between surfaces of one format, so a port that scales converts to
+    // true colour first and stretches that.
+    SDL_Surface* unscaled = SDL_CreateRGBSurfaceWithFormat(0, kPageWidth, kPageHeight, 32, SDL_PIXELFORMAT_RGB888);
     SDL_Color colours[256];
     for (int i = 0; i < 256; ++i) {
         colours[i] = SDL_Color{levelIntensity(gPicture.levels[i][0]), levelIntensity(gPicture.levels[i][1]),
@@ -69,14 +72,17 @@ void sdlBlit(benchmark::State& state, int scale) {
         const int index = 1 + change++ % 255;
         colours[index].r ^= 4;
         SDL_SetPaletteColors(source->format->palette, &colours[index], index, 1);
-        if (scale == 1) {
-            SDL_BlitSurface(source, nullptr, target, nullptr);
-        } else {
-            SDL_BlitScaled(source, nullptr, target, nullptr);
+        const int failed = scale == 1 ? SDL_BlitSurface(source, nullptr, target, nullptr)
+                                      : SDL_BlitSurface(source, nullptr, unscaled, nullptr) |
+                                            SDL_BlitScaled(unscaled, nullptr, target, nullptr);
+        if (failed != 0) {
+            state.SkipWithError(SDL_GetError());
+            break;
         }
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(target->w) * target->h * 4);
+    SDL_FreeSurface(unscaled);
     SDL_FreeSurface(target);
     SDL_FreeSurface(source);
 }

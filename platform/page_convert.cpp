@@ -3,7 +3,44 @@
 #include <algorithm>
 #include <cstring>
 
+#include <immintrin.h>
+
 #include "platform/raster.h"
+
+// One page row through the colours, one target pixel per page pixel.
+void convertLine(const std::uint8_t* source, const std::uint32_t* colours, std::uint32_t* line) {
+    for (int x = 0; x < kPageWidth; ++x) {
+        line[x] = colours[source[x]];
+    }
+}
+
+// The same with AVX2: eight indices widened at once and their colours gathered in one
+// instruction, where the scalar loop needs a load per pixel.
+__attribute__((target("avx2"))) void convertLineGathering(const std::uint8_t* source, const std::uint32_t* colours,
+                                                          std::uint32_t* line) {
+    for (int x = 0; x < kPageWidth; x += 8) {
+        const __m256i indices = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(source + x)));
+        const __m256i pixels = _mm256_i32gather_epi32(reinterpret_cast<const int*>(colours), indices, 4);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(line + x), pixels);
+    }
+}
+
+bool canGather() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
+}
+
+namespace {
+
+using LineConverter = void (*)(const std::uint8_t*, const std::uint32_t*, std::uint32_t*);
+
+LineConverter chooseLineConverter() {
+    return canGather() ? convertLineGathering : convertLine;
+}
+
+const LineConverter gConvertLine = chooseLineConverter();
+
+} // namespace
 
 Placement placePicture(std::int32_t targetWidth, std::int32_t targetHeight) {
     const std::int32_t scale = std::max(1, std::min(targetWidth / kPageWidth, targetHeight / kPageHeight));
@@ -18,9 +55,7 @@ void convertRows(const std::uint8_t* page, const std::uint32_t* colours, std::ui
         auto* line = reinterpret_cast<std::uint32_t*>(target + static_cast<std::ptrdiff_t>(placement.offsetY + row * scale) * pitch) +
                      placement.offsetX;
         if (scale == 1) {
-            for (int x = 0; x < kPageWidth; ++x) {
-                line[x] = colours[source[x]];
-            }
+            gConvertLine(source, colours, line);
             continue;
         }
         for (int x = 0; x < kPageWidth; ++x) {

@@ -26,3 +26,9 @@ Placement placePicture(std::int32_t targetWidth, std::int32_t targetHeight);
 // pixels, `pitch` bytes from one target row to the next.
 void convertRows(const std::uint8_t* page, const std::uint32_t* colours, std::uint8_t* target,
                  std::int32_t pitch, Placement placement, std::int32_t first, std::int32_t last);
+
+// The two ways of converting one row at scale 1, which convertRows chooses between by
+// the processor; exposed so that both can be checked on any machine that has both.
+void convertLine(const std::uint8_t* source, const std::uint32_t* colours, std::uint32_t* line);
+void convertLineGathering(const std::uint8_t* source, const std::uint32_t* colours, std::uint32_t* line);  // AVX2
+bool canGather();

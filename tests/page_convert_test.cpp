@@ -76,3 +76,27 @@ TEST(ConvertRows, WritesEachPixelAsASharpBlockWithinTheRows) {
         }
     }
 }
+
+TEST(ConvertLine, GatheringAgreesWithTheScalarLoop) {
+    if (!canGather()) {
+        GTEST_SKIP() << "this processor has no AVX2";
+    }
+    std::uint8_t source[kPageWidth];
+    std::uint32_t colours[256];
+    for (int i = 0; i < 256; ++i) {
+        colours[i] = 0x9E3779B9u * static_cast<std::uint32_t>(i + 1);
+    }
+    for (int pattern = 0; pattern < 4; ++pattern) {
+        for (int x = 0; x < kPageWidth; ++x) {
+            source[x] = static_cast<std::uint8_t>(pattern == 0 ? x : pattern == 1 ? 255 - x : pattern == 2 ? 0 : x * 7 + 3);
+        }
+        std::uint32_t scalar[kPageWidth + 1];
+        std::uint32_t gathered[kPageWidth + 1];
+        scalar[kPageWidth] = gathered[kPageWidth] = 0xDEADBEEF;
+        convertLine(source, colours, scalar);
+        convertLineGathering(source, colours, gathered);
+        EXPECT_EQ(std::memcmp(scalar, gathered, sizeof scalar), 0) << "pattern " << pattern;
+        EXPECT_EQ(gathered[kPageWidth], 0xDEADBEEFu);
+        EXPECT_EQ(scalar[17], colours[source[17]]);
+    }
+}
