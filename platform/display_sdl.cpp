@@ -40,6 +40,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include "platform/display_probe.h"
 #include "platform/key_map.h"
 #include "platform/page_convert.h"
 #include "platform/raster.h"
@@ -336,6 +337,7 @@ void present(RowSpan rows, bool paletteChanged) {
     }
     screen.redrawAll = false;
     screen.clearBorders = false;
+    probeRefreshShown();
 }
 
 // One pass: events in, what changed out under the lock, then the slow work without it.
@@ -350,7 +352,7 @@ bool refreshPass() {
     bool paletteChanged = false;
     RowSpan rows{kPageHeight, -1};
     {
-        std::lock_guard<std::mutex> lock(gDisplayLock);
+        ProbedLock lock(gDisplayLock, LockUser::Refresh);
         for (int i = 0; i < incoming.count && gShared.keyCount < kKeyQueueLength; ++i) {
             gShared.keys[(gShared.firstKey + gShared.keyCount++) % kKeyQueueLength] = incoming.keys[i];
         }
@@ -468,12 +470,12 @@ void openDisplay(std::int32_t width, std::int32_t height, std::int32_t bitsPerPi
 
 void hidePointer(std::int32_t x, std::int32_t y, std::int32_t visible) {
     (void)x, (void)y;  // a negative x leaves the pointer where it is
-    std::lock_guard<std::mutex> lock(gDisplayLock);
+    ProbedLock lock(gDisplayLock, LockUser::Program);
     gShared.hidePointer = visible == 0;
 }
 
 void setPaletteEntry(std::int32_t index, std::int32_t red, std::int32_t green, std::int32_t blue) {
-    std::lock_guard<std::mutex> lock(gDisplayLock);
+    ProbedLock lock(gDisplayLock, LockUser::Program);
     if (!gShared.open || index < 0 || index >= kPaletteSize) {
         return;
     }
@@ -485,7 +487,7 @@ void setPaletteEntry(std::int32_t index, std::int32_t red, std::int32_t green, s
 
 void fillCircle(float x, float y, float radius, std::int32_t colour) {
     // The whole disc under the lock: a refresh never shows part of one.
-    std::lock_guard<std::mutex> lock(gDisplayLock);
+    ProbedLock lock(gDisplayLock, LockUser::Program);
     if (!gShared.open) {
         return;
     }
@@ -497,7 +499,7 @@ void fillCircle(float x, float y, float radius, std::int32_t colour) {
 }
 
 KeyText pollKey() {
-    std::lock_guard<std::mutex> lock(gDisplayLock);
+    ProbedLock lock(gDisplayLock, LockUser::Program);
     if (gShared.keyCount == 0) {
         return KeyText{{0, 0}, 0};
     }
@@ -508,9 +510,11 @@ KeyText pollKey() {
 }
 
 void pauseMs(std::int32_t milliseconds) {
+    probeFrameWork(probeNow());
     timespec remaining{milliseconds / 1000, (milliseconds % 1000) * 1000000L};
     while (nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
     }
+    probePause(probeNow());
 }
 
 void closeDisplay() {
@@ -524,4 +528,5 @@ void closeDisplay() {
     }
     gDisplaySignal.notify_all();
     gRefreshThread.join();
+    probeReport();
 }
