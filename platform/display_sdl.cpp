@@ -24,6 +24,7 @@
 #include "platform/display.h"
 
 #include <SDL2/SDL.h>
+#include <X11/Xlib.h>
 
 #include <algorithm>
 #include <atomic>
@@ -42,6 +43,7 @@
 
 #include "platform/display_probe.h"
 #include "platform/key_map.h"
+#include "platform/mode_guardian.h"
 #include "platform/page_convert.h"
 #include "platform/raster.h"
 
@@ -100,6 +102,16 @@ struct Screen {
 Screen gScreen;
 
 void onCloseSignal(int) { gCloseSignal = 1; }
+
+// A crash in full screen: the desktop gets its mode back before the process dies with
+// the signal's usual status.
+void onFatalSignal(int signal) {
+    restoreDesktopModeNow();
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+constexpr int kFatalSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT};
 
 // The program's file name less directory and extension, for the title and messages.
 const char* programName() {
@@ -390,11 +402,22 @@ bool refreshPass() {
     return true;
 }
 
+// The X server went away under the program: say so once and end, rather than let Xlib
+// print its own lines and exit from this thread while the program's thread runs on.
+// With the server gone there is no mode to give back.
+int onLostDisplay(Display*) {
+    char line[160];
+    const int length = std::snprintf(line, sizeof line, "%s: lost the display: the X server closed the connection\n", programName());
+    [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, line, static_cast<std::size_t>(length));
+    _exit(1);
+}
+
 void refreshThread(bool fullScreen) {
     // Above normal priority where the system allows, so the picture keeps its pace
     // beside a busy program; refusal changes nothing else.
     setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), -5);
 
+    XSetIOErrorHandler(onLostDisplay);
     char failure[sizeof gShared.failure] = {};
     const bool open = openScreen(fullScreen, failure, sizeof failure);
     {
@@ -423,12 +446,25 @@ void refreshThread(bool fullScreen) {
 
 void closeDisplayAtExit() { closeDisplay(); }
 
-void installCloseSignals() {
-    struct sigaction action {};
-    action.sa_handler = onCloseSignal;
-    sigemptyset(&action.sa_mask);
+void installSignalHandlers() {
+    struct sigaction close {};
+    close.sa_handler = onCloseSignal;
+    sigemptyset(&close.sa_mask);
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        sigaction(signal, &action, nullptr);
+        sigaction(signal, &close, nullptr);
+    }
+    struct sigaction fatal {};
+    fatal.sa_handler = onFatalSignal;
+    fatal.sa_flags = SA_RESETHAND | SA_NODEFER;
+    sigemptyset(&fatal.sa_mask);
+    for (int signal : kFatalSignals) {
+        sigaction(signal, &fatal, nullptr);
+    }
+}
+
+void removeFatalSignalHandlers() {
+    for (int signal : kFatalSignals) {
+        std::signal(signal, SIG_DFL);
     }
 }
 
@@ -443,7 +479,9 @@ void openDisplay(std::int32_t width, std::int32_t height, std::int32_t bitsPerPi
     if (gRefreshThread.joinable()) {
         return;
     }
-    installCloseSignals();
+    installSignalHandlers();
+    // Forked before any thread or X connection of this process exists.
+    startModeGuardian();
     {
         std::lock_guard<std::mutex> lock(gDisplayLock);
         std::memset(&gShared, 0, sizeof gShared);
@@ -460,6 +498,7 @@ void openDisplay(std::int32_t width, std::int32_t height, std::int32_t bitsPerPi
     }
     if (!open) {
         gRefreshThread.join();
+        releaseModeGuardian();
         std::fprintf(stderr, "%s: cannot open a display: %s\n", programName(), failure);
         std::exit(1);
     }
@@ -518,7 +557,13 @@ void pauseMs(std::int32_t milliseconds) {
 }
 
 void closeDisplay() {
-    if (!gRefreshThread.joinable() || gRefreshThread.get_id() == std::this_thread::get_id()) {
+    if (!gRefreshThread.joinable()) {
+        return;
+    }
+    if (gRefreshThread.get_id() == std::this_thread::get_id()) {
+        // The process is ending from the refresh thread itself; it cannot wait for
+        // itself, and a joinable thread left behind would abort the exit.
+        gRefreshThread.detach();
         return;
     }
     {
@@ -528,5 +573,8 @@ void closeDisplay() {
     }
     gDisplaySignal.notify_all();
     gRefreshThread.join();
+    // The window is gone and SDL has given the desktop its mode back.
+    releaseModeGuardian();
+    removeFatalSignalHandlers();
     probeReport();
 }
