@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "platform/raster.h"
+#include "tests/raster_reference.h"
 
 namespace {
 
@@ -240,4 +241,40 @@ TEST(RasterCircle, ReportsTheRowsItWrote) {
     EXPECT_EQ(rows.last, 5 + 33);
     rows = rasterCircle(page.page(), 700, 240, 16, 1);
     EXPECT_GT(rows.first, rows.last);
+}
+
+// Every radius in sixteenths up to 50, and a spread of larger ones, at centres inside,
+// on and beyond each edge: the raster must give the literal rule's pixels exactly, and
+// report exactly the rows it wrote.
+TEST(RasterCircle, AgreesWithTheLiteralRuleEverywhere) {
+    std::vector<float> radii;
+    for (int sixteenths = 0; sixteenths <= 50 * 16; ++sixteenths) {
+        radii.push_back(sixteenths / 16.0f);
+    }
+    for (float r : {-0.999f, -0.5f, -0.0f, 16.7f, 31.999914f, 32.7f, 47.99999f, 63.5f, 100.25f, 241.7f, 333.3f, 700.9f}) {
+        radii.push_back(r);
+    }
+    const float centres[][2] = {{320, 240}, {100.5f, 99.5f}, {-0.5f, 0.49999997f}, {16, 100}, {639.4f, 479.6f},
+                                {-30.2f, 240}, {700, -20}, {320, 520.5f}, {5.5f, 5.5f}};
+    std::vector<std::uint8_t> expected(kPageWidth * kPageHeight);
+    std::vector<std::uint8_t> actual(kPageWidth * kPageHeight);
+    for (float r : radii) {
+        for (const auto& centre : centres) {
+            std::fill(expected.begin(), expected.end(), 0);
+            std::fill(actual.begin(), actual.end(), 0);
+            referenceCircle(expected.data(), centre[0], centre[1], r, 77);
+            const RowSpan rows = rasterCircle(actual.data(), centre[0], centre[1], r, 77);
+            ASSERT_EQ(actual, expected) << "r " << r << " at " << centre[0] << "," << centre[1];
+            int first = kPageHeight, last = -1;
+            for (int row = 0; row < kPageHeight; ++row) {
+                if (std::any_of(expected.begin() + row * kPageWidth, expected.begin() + (row + 1) * kPageWidth,
+                                [](std::uint8_t p) { return p != 0; })) {
+                    first = std::min(first, row);
+                    last = row;
+                }
+            }
+            ASSERT_EQ(rows.first, first) << "r " << r << " at " << centre[0] << "," << centre[1];
+            ASSERT_EQ(rows.last, last) << "r " << r << " at " << centre[0] << "," << centre[1];
+        }
+    }
 }
