@@ -22,7 +22,7 @@ typedef std::uint8_t Bytes32 __attribute__((vector_size(32)));
 // library call would cost more than the stores; and left to itself the compiler turns a
 // memset of a bounded length into "rep stos", whose start-up alone costs more than a
 // whole run of stores.
-inline void fillBytes(std::uint8_t* to, std::uint8_t value, std::size_t length) {
+[[gnu::always_inline]] inline void fillBytes(std::uint8_t* to, std::uint8_t value, std::size_t length) {
     if (length >= 32) {
         const Bytes32 pattern = Bytes32{} + value;
         std::uint8_t* const lastStore = to + length - 32;
@@ -53,7 +53,7 @@ inline void fillBytes(std::uint8_t* to, std::uint8_t value, std::size_t length) 
 }
 
 // One run of a row, clipped to the page on its own: the caller's L and R stay unclipped.
-inline void fillRun(std::uint8_t* page, std::uint8_t value, std::int64_t row, std::int64_t left, std::int64_t right) {
+[[gnu::always_inline]] inline void fillRun(std::uint8_t* page, std::uint8_t value, std::int64_t row, std::int64_t left, std::int64_t right) {
     if (row < 0 || row >= kPageHeight) {
         return;
     }
@@ -71,12 +71,8 @@ std::int64_t roundToNearest(float value) {
     return static_cast<std::int64_t>(value > 0 ? wide + 0.5 : wide - 0.5);
 }
 
-} // namespace
-
-// Built twice, and the better one chosen when the program loads: with 32-byte stores
-// where the processor has AVX2, with 16-byte ones everywhere else.
-__attribute__((target_clones("avx2", "default")))
-RowSpan rasterCircle(std::uint8_t* page, float x, float y, float radius, std::int32_t colour) {
+[[gnu::always_inline]] inline RowSpan rasterWithStores(std::uint8_t* page, float x, float y, float radius,
+                                                       std::int32_t colour) {
     constexpr RowSpan kNothing{kPageHeight, -1};
     const auto value = static_cast<std::uint8_t>(colour);
 
@@ -145,4 +141,29 @@ RowSpan rasterCircle(std::uint8_t* page, float x, float y, float radius, std::in
     const RowSpan touched{static_cast<std::int32_t>(std::max<std::int64_t>(cy - rows, 0)),
                           static_cast<std::int32_t>(std::min<std::int64_t>(cy + rows, kPageHeight - 1))};
     return touched.first <= touched.last ? touched : kNothing;
+}
+
+// The same rule built twice, and the better one chosen when the program loads: with
+// 32-byte stores where the processor has AVX2, with 16-byte ones everywhere else.
+__attribute__((target("avx2"))) RowSpan rasterAvx2(std::uint8_t* page, float x, float y, float radius, std::int32_t colour) {
+    return rasterWithStores(page, x, y, radius, colour);
+}
+
+RowSpan rasterPlain(std::uint8_t* page, float x, float y, float radius, std::int32_t colour) {
+    return rasterWithStores(page, x, y, radius, colour);
+}
+
+using Raster = RowSpan (*)(std::uint8_t*, float, float, float, std::int32_t);
+
+Raster chooseRaster() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") ? rasterAvx2 : rasterPlain;
+}
+
+const Raster gRaster = chooseRaster();
+
+} // namespace
+
+RowSpan rasterCircle(std::uint8_t* page, float x, float y, float radius, std::int32_t colour) {
+    return gRaster(page, x, y, radius, colour);
 }
