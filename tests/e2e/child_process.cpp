@@ -1,0 +1,182 @@
+#include "child_process.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::vector<char*> pointersTo(std::vector<std::string>& strings) {
+    std::vector<char*> pointers;
+    for (std::string& text : strings) {
+        pointers.push_back(text.data());
+    }
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+// Runs in the forked child: only async-signal-safe calls until execve.
+[[noreturn]] void becomeChild(const char* path, char* const* arguments, char* const* environment,
+                              const char* stdoutPath, const char* stderrPath, int inheritedFd,
+                              pid_t parent) {
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (getppid() != parent) {
+        _exit(127);
+    }
+    const int input = open("/dev/null", O_RDONLY);
+    const int output = open(stdoutPath, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int errors = open(stderrPath, O_WRONLY | O_CREAT | O_APPEND, 0600);
+    if (input < 0 || output < 0 || errors < 0) {
+        _exit(127);
+    }
+    dup2(input, 0);
+    dup2(output, 1);
+    dup2(errors, 2);
+    if (inheritedFd >= 0) {
+        fcntl(inheritedFd, F_SETFD, 0);
+    }
+    execve(path, arguments, environment);
+    _exit(127);
+}
+
+} // namespace
+
+pid_t startProcess(const Launch& launch) {
+    if (access(launch.arguments[0].c_str(), X_OK) != 0) {
+        throw std::runtime_error("cannot run " + launch.arguments[0] + ": " + std::strerror(errno));
+    }
+    std::vector<std::string> arguments = launch.arguments;
+    std::vector<std::string> environment = launch.environment;
+    const std::vector<char*> argumentPointers = pointersTo(arguments);
+    const std::vector<char*> environmentPointers = pointersTo(environment);
+    const pid_t parent = getpid();
+
+    const pid_t pid = fork();
+    if (pid < 0) {
+        throw std::runtime_error(std::string("fork failed: ") + std::strerror(errno));
+    }
+    if (pid == 0) {
+        becomeChild(arguments[0].c_str(), argumentPointers.data(), environmentPointers.data(),
+                    launch.stdoutPath.c_str(), launch.stderrPath.c_str(), launch.inheritedFd, parent);
+    }
+    return pid;
+}
+
+std::string ExitResult::outcome() const {
+    std::ostringstream text;
+    if (!finished) {
+        text << "still running";
+    } else if (exited) {
+        text << "exited with status " << status;
+    } else {
+        text << "killed by signal " << signal << " (" << strsignal(signal) << ")";
+    }
+    return text.str();
+}
+
+std::string ExitResult::describe() const { return outcome() + " after " + std::to_string(seconds) + " s"; }
+
+ExitResult waitForExit(pid_t pid, std::chrono::milliseconds limit) {
+    const Clock::time_point start = Clock::now();
+    ExitResult result;
+    for (;;) {
+        int status = 0;
+        const pid_t reaped = waitpid(pid, &status, WNOHANG);
+        result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        if (reaped == pid) {
+            result.finished = true;
+            result.exited = WIFEXITED(status);
+            result.status = result.exited ? WEXITSTATUS(status) : -1;
+            result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+            return result;
+        }
+        if (reaped < 0 && errno != EINTR) {
+            throw std::runtime_error("waitpid(" + std::to_string(pid) + ") failed: " + std::strerror(errno));
+        }
+        if (Clock::now() - start >= limit) {
+            return result;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+void killAndReap(pid_t pid) {
+    kill(pid, SIGKILL);
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+}
+
+void terminateAndReap(pid_t pid, std::chrono::milliseconds grace) {
+    kill(pid, SIGTERM);
+    if (!waitForExit(pid, grace).finished) {
+        killAndReap(pid);
+    }
+}
+
+std::vector<std::string> environmentWithoutDisplay() {
+    std::vector<std::string> kept;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const std::string text = *entry;
+        const std::string name = text.substr(0, text.find('='));
+        if (name != "DISPLAY" && name != "WAYLAND_DISPLAY" && name != "SDL_VIDEODRIVER" &&
+            name != "XAUTHORITY") {
+            kept.push_back(text);
+        }
+    }
+    return kept;
+}
+
+std::string makeTemporaryFile(const std::string& stem) {
+    std::string pattern = (std::filesystem::temp_directory_path() / (stem + "-XXXXXX")).string();
+    const int fd = mkstemp(pattern.data());
+    if (fd < 0) {
+        throw std::runtime_error("mkstemp failed: " + std::string(std::strerror(errno)));
+    }
+    close(fd);
+    return pattern;
+}
+
+std::string makeTemporaryDirectory(const std::string& stem) {
+    std::string pattern = (std::filesystem::temp_directory_path() / (stem + "-XXXXXX")).string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("mkdtemp failed: " + std::string(std::strerror(errno)));
+    }
+    return pattern;
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream content;
+    content << file.rdbuf();
+    return content.str();
+}
+
+std::string tailOfFile(const std::string& path, int lines) {
+    std::istringstream content(readFile(path));
+    std::vector<std::string> kept;
+    for (std::string line; std::getline(content, line);) {
+        kept.push_back(line);
+    }
+    std::string tail;
+    const std::size_t first = kept.size() > static_cast<std::size_t>(lines) ? kept.size() - lines : 0;
+    for (std::size_t i = first; i < kept.size(); ++i) {
+        tail += kept[i] + "\n";
+    }
+    return tail;
+}

@@ -1,0 +1,74 @@
+// The fixture of the end-to-end tests: one X server and one run of the real disctrail
+// binary per test, both stopped by their PIDs when the test ends.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "child_process.h"
+#include "x_client.h"
+#include "x_server.h"
+
+using namespace std::chrono_literals;
+
+// How long the program has to end after a key, a close request or a signal.
+constexpr std::chrono::milliseconds kEndLimit = 2000ms;
+// How long the program has to show its window and first picture after it starts:
+// generous, for a loaded two-core machine.
+constexpr std::chrono::milliseconds kWindowLimit = 10000ms;
+
+struct RunningProgram {
+    pid_t pid = -1;
+    std::string stdoutPath;
+    std::string stderrPath;
+};
+
+// Starts disctrail with DISPLAY set to `displayName`, or unset when there is none.
+RunningProgram startDisctrail(const std::optional<std::string>& displayName);
+
+enum class Desktop {
+    Bare,    // the server alone: nobody resizes, places or focuses windows but the program and the test
+    Openbox, // a window manager that honours full-screen requests and frames windows
+};
+std::string describe(Desktop desktop);
+void PrintTo(Desktop desktop, std::ostream* out);
+
+class DisctrailTest : public testing::Test {
+protected:
+    void TearDown() override;
+
+    // Xvfb of that size, the desktop, a connection to it, the program, and its window
+    // shown and focused. Use under ASSERT_NO_FATAL_FAILURE.
+    void startOnXvfb(int width, int height, Desktop desktop = Desktop::Bare);
+    // The program on the server already started, its window shown and focused.
+    void startProgramAndWaitForWindow();
+
+    // Waits until the program's window passes `accept`, and gives it the focus.
+    // `what` names the awaited state in the failure message.
+    void waitForWindow(const std::function<bool(const ProgramWindow&)>& accept, const std::string& what,
+                       std::chrono::milliseconds limit = kWindowLimit);
+
+    // Waits for the program's end; on time-out it is killed and the test fails.
+    ExitResult waitForProgramExit(std::chrono::milliseconds limit = kEndLimit);
+    // Fails unless the program is still running.
+    void expectStillRunning(const std::string& after);
+    // The program's standard error so far.
+    std::string programErrors() const;
+
+    // Prints a measurement under the test's name, for the run's log.
+    void note(const std::string& text) const;
+
+    // Keeps the screenshot next to the test binary when the test has failed, for a look.
+    void keepScreenshotIfFailed(const Screenshot& picture, const std::string& stem) const;
+
+    XServer server;
+    WindowManager windowManager;
+    DisplayHandle display;
+    RunningProgram program;
+    ProgramWindow window;
+    double secondsToWindow = 0;
+};

@@ -1,0 +1,326 @@
+#include "x_client.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/extensions/Xrandr.h>
+
+#include <algorithm>
+#include <stdexcept>
+#include <thread>
+
+namespace {
+
+int ignoreError(Display*, XErrorEvent*) { return 0; }
+
+std::optional<long> windowPid(Display* display, Window window) {
+    const Atom pidAtom = XInternAtom(display, "_NET_WM_PID", False);
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    std::optional<long> pid;
+    if (XGetWindowProperty(display, window, pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &count,
+                           &after, &data) == Success &&
+        data != nullptr && format == 32 && count == 1) {
+        pid = *reinterpret_cast<long*>(data);
+    }
+    if (data != nullptr) {
+        XFree(data);
+    }
+    return pid;
+}
+
+std::string windowTitle(Display* display, Window window) {
+    std::string title;
+    char* name = nullptr;
+    if (XFetchName(display, window, &name) && name != nullptr) {
+        title = name;
+        XFree(name);
+        return title;
+    }
+    const Atom netName = XInternAtom(display, "_NET_WM_NAME", False);
+    const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(display, window, netName, 0, 256, False, utf8, &type, &format, &count, &after,
+                           &data) == Success &&
+        data != nullptr && format == 8) {
+        title.assign(reinterpret_cast<char*>(data), count);
+    }
+    if (data != nullptr) {
+        XFree(data);
+    }
+    return title;
+}
+
+std::optional<ProgramWindow> describeWindow(Display* display, Window window) {
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(display, window, &attributes)) {
+        return std::nullopt;
+    }
+    ProgramWindow found;
+    found.id = window;
+    found.width = attributes.width;
+    found.height = attributes.height;
+    found.viewable = attributes.map_state == IsViewable;
+    found.title = windowTitle(display, window);
+    Window child = 0;
+    XTranslateCoordinates(display, window, DefaultRootWindow(display), 0, 0, &found.x, &found.y, &child);
+    return found;
+}
+
+struct Candidates {
+    std::optional<ProgramWindow> byPid;
+    std::optional<ProgramWindow> byTitle;
+};
+
+void search(Display* display, Window parent, pid_t pid, int depth, Candidates& candidates) {
+    Window root = 0;
+    Window parentOfParent = 0;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(display, parent, &root, &parentOfParent, &children, &count)) {
+        return;
+    }
+    for (unsigned int i = 0; i < count; ++i) {
+        const Window window = children[i];
+        const std::optional<long> owner = windowPid(display, window);
+        const bool ownedByProgram = owner && *owner == pid;
+        const bool titled = !ownedByProgram && windowTitle(display, window) == "disctrail";
+        if (ownedByProgram || titled) {
+            std::optional<ProgramWindow> found = describeWindow(display, window);
+            if (found && found->viewable) {
+                (ownedByProgram ? candidates.byPid : candidates.byTitle) = found;
+            }
+        }
+        // A window manager puts the client's window inside a frame of its own.
+        if (depth < 3) {
+            search(display, window, pid, depth + 1, candidates);
+        }
+    }
+    if (children != nullptr) {
+        XFree(children);
+    }
+}
+
+void listWindows(Display* display, Window parent, int depth, std::string& list) {
+    Window root = 0;
+    Window parentOfParent = 0;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(display, parent, &root, &parentOfParent, &children, &count)) {
+        return;
+    }
+    for (unsigned int i = 0; i < count; ++i) {
+        const std::optional<long> owner = windowPid(display, children[i]);
+        const std::optional<ProgramWindow> found = describeWindow(display, children[i]);
+        if (found && (owner || !found->title.empty())) {
+            list += "  '" + found->title + "' pid " + (owner ? std::to_string(*owner) : std::string("?")) + " " +
+                    std::to_string(found->width) + "x" + std::to_string(found->height) + " at (" +
+                    std::to_string(found->x) + "," + std::to_string(found->y) + ")" +
+                    (found->viewable ? " viewable" : " not viewable") + "\n";
+        }
+        if (depth < 3) {
+            listWindows(display, children[i], depth + 1, list);
+        }
+    }
+    if (children != nullptr) {
+        XFree(children);
+    }
+}
+
+} // namespace
+
+std::string describeWindows(Display* display) {
+    std::string list;
+    listWindows(display, DefaultRootWindow(display), 0, list);
+    return list.empty() ? "  none with a title or an owner\n" : list;
+}
+
+DisplayHandle connectTo(const std::string& displayName) {
+    XSetErrorHandler(ignoreError);
+    return DisplayHandle(XOpenDisplay(displayName.c_str()));
+}
+
+std::optional<ProgramWindow> findProgramWindow(Display* display, pid_t pid) {
+    Candidates candidates;
+    search(display, DefaultRootWindow(display), pid, 0, candidates);
+    return candidates.byPid ? candidates.byPid : candidates.byTitle;
+}
+
+WindowWait waitForProgramWindow(Display* display, pid_t pid, std::chrono::milliseconds limit,
+                                const std::function<bool(const ProgramWindow&)>& accept) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point start = Clock::now();
+    WindowWait wait;
+    for (;;) {
+        wait.window = findProgramWindow(display, pid);
+        wait.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        if (wait.window && accept(*wait.window)) {
+            wait.accepted = true;
+            return wait;
+        }
+        if (Clock::now() - start >= limit) {
+            return wait;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+void paintWallpaper(Display* display) {
+    const Window root = DefaultRootWindow(display);
+    XSetWindowBackground(display, root,
+                         static_cast<unsigned long>(kWallpaper.red) << 16 | kWallpaper.green << 8 | kWallpaper.blue);
+    XClearWindow(display, root);
+    XSync(display, False);
+}
+
+bool showsDrawing(Display* display, const ProgramWindow& window) {
+    const Size screen = screenSize(display);
+    const int left = std::max(window.x, 0);
+    const int top = std::max(window.y, 0);
+    const int right = std::min(window.x + window.width, screen.width);
+    const int bottom = std::min(window.y + window.height, screen.height);
+    if (right <= left || bottom <= top) {
+        return false;
+    }
+    const Screenshot shot = takeScreenshotOf(display, {left, top, right - left, bottom - top});
+    return std::any_of(shot.pixels.begin(), shot.pixels.end(),
+                       [](const Rgb& pixel) { return !pixel.isBlack() && !(pixel == kWallpaper); });
+}
+
+void focusWindow(Display* display, const ProgramWindow& window) {
+    XSetInputFocus(display, window.id, RevertToPointerRoot, CurrentTime);
+    XTestFakeMotionEvent(display, DefaultScreen(display), window.x + window.width / 2,
+                         window.y + window.height / 2, CurrentTime);
+    XSync(display, False);
+}
+
+void typeChord(Display* display, const std::vector<KeySym>& keys) {
+    std::vector<KeyCode> codes;
+    for (KeySym key : keys) {
+        const KeyCode code = XKeysymToKeycode(display, key);
+        if (code == 0) {
+            throw std::runtime_error(std::string("no key on this keyboard gives ") + XKeysymToString(key));
+        }
+        codes.push_back(code);
+    }
+    for (KeyCode code : codes) {
+        XTestFakeKeyEvent(display, code, True, CurrentTime);
+        XSync(display, False);
+    }
+    // A person holds a key for tens of milliseconds: XTest's delay makes the server wait
+    // that long before it releases the key.
+    XTestFakeKeyEvent(display, codes.back(), False, 40);
+    for (auto code = codes.rbegin() + 1; code != codes.rend(); ++code) {
+        XTestFakeKeyEvent(display, *code, False, 10);
+    }
+    XSync(display, False);
+}
+
+void sendCloseRequest(Display* display, Window window) {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display, window, False, NoEventMask, &event);
+    XSync(display, False);
+}
+
+void askWindowManagerToClose(Display* display, Window window) {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display, "_NET_CLOSE_WINDOW", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = CurrentTime;
+    event.xclient.data.l[1] = 2; // from a pager or taskbar, acting for the user
+    XSendEvent(display, DefaultRootWindow(display), False, SubstructureRedirectMask | SubstructureNotifyMask,
+               &event);
+    XSync(display, False);
+}
+
+bool acceptsCloseRequest(Display* display, Window window) {
+    const Atom deleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
+    Atom* protocols = nullptr;
+    int count = 0;
+    bool found = false;
+    if (XGetWMProtocols(display, window, &protocols, &count)) {
+        for (int i = 0; i < count; ++i) {
+            found = found || protocols[i] == deleteWindow;
+        }
+        XFree(protocols);
+    }
+    return found;
+}
+
+Screenshot takeScreenshotOf(Display* display, const Rect& area) {
+    XImage* image = XGetImage(display, DefaultRootWindow(display), area.left, area.top,
+                              static_cast<unsigned>(area.width), static_cast<unsigned>(area.height), AllPlanes,
+                              ZPixmap);
+    if (image == nullptr) {
+        throw std::runtime_error("XGetImage of the root window failed for " + describe(area));
+    }
+    if (image->depth != 24 || image->red_mask != 0xff0000 || image->green_mask != 0xff00 ||
+        image->blue_mask != 0xff) {
+        XDestroyImage(image);
+        throw std::runtime_error("the root window is not 24-bit with 8-bit channels");
+    }
+    Screenshot picture;
+    picture.width = area.width;
+    picture.height = area.height;
+    picture.pixels.reserve(static_cast<std::size_t>(area.width) * area.height);
+    for (int y = 0; y < area.height; ++y) {
+        for (int x = 0; x < area.width; ++x) {
+            const unsigned long pixel = XGetPixel(image, x, y);
+            picture.pixels.push_back({static_cast<std::uint8_t>(pixel >> 16), static_cast<std::uint8_t>(pixel >> 8),
+                                      static_cast<std::uint8_t>(pixel)});
+        }
+    }
+    XDestroyImage(image);
+    return picture;
+}
+
+Screenshot takeScreenshot(Display* display) {
+    const Size size = screenSize(display);
+    return takeScreenshotOf(display, {0, 0, size.width, size.height});
+}
+
+std::optional<Size> monitorMode(Display* display) {
+    XRRScreenResources* resources = XRRGetScreenResourcesCurrent(display, DefaultRootWindow(display));
+    if (resources == nullptr) {
+        return std::nullopt;
+    }
+    std::optional<Size> mode;
+    for (int i = 0; i < resources->ncrtc && !mode; ++i) {
+        XRRCrtcInfo* crtc = XRRGetCrtcInfo(display, resources, resources->crtcs[i]);
+        if (crtc != nullptr && crtc->mode != None && crtc->noutput > 0) {
+            mode = Size{static_cast<int>(crtc->width), static_cast<int>(crtc->height)};
+        }
+        if (crtc != nullptr) {
+            XRRFreeCrtcInfo(crtc);
+        }
+    }
+    XRRFreeScreenResources(resources);
+    return mode;
+}
+
+Size screenSize(Display* display) {
+    Window root = 0;
+    int x = 0;
+    int y = 0;
+    unsigned int width = 0;
+    unsigned int height = 0;
+    unsigned int border = 0;
+    unsigned int depth = 0;
+    XGetGeometry(display, DefaultRootWindow(display), &root, &x, &y, &width, &height, &border, &depth);
+    return {static_cast<int>(width), static_cast<int>(height)};
+}
