@@ -24,6 +24,8 @@
 #include "platform/display.h"
 
 #include <SDL2/SDL.h>
+#include <SDL2/SDL_syswm.h>
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
 #include <algorithm>
@@ -94,6 +96,7 @@ struct Screen {
     bool redrawAll;
     bool clearBorders;
     bool pointerHidden;
+    bool unmanaged;          // an X screen with no window manager
     std::uint8_t page[kPageWidth * kPageHeight];
     std::uint8_t levels[kPaletteSize][3];
     std::uint32_t colours[kPaletteSize];
@@ -142,8 +145,59 @@ void chooseRealDrivers() {
     SDL_SetHint(SDL_HINT_VIDEODRIVER, std::getenv("WAYLAND_DISPLAY") != nullptr ? "x11,wayland,KMSDRM" : "x11,KMSDRM");
 }
 
+// Whether a window manager looks after the X screen: EWMH managers name a check window
+// on the root. False where no X server answers.
+bool windowManagerRuns() {
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) {
+        return false;
+    }
+    bool found = false;
+    const Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", True);
+    if (check != None) {
+        Atom type = None;
+        int format = 0;
+        unsigned long count = 0, remaining = 0;
+        unsigned char* data = nullptr;
+        if (XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False, XA_WINDOW, &type, &format,
+                               &count, &remaining, &data) == Success) {
+            found = count == 1;
+        }
+        if (data != nullptr) {
+            XFree(data);
+        }
+    }
+    XCloseDisplay(display);
+    return found;
+}
+
+// SDL asks the window manager to make a window full screen and to give it back its
+// size after. With none, nobody does: full screen keeps the window's 640x480 while SDL
+// draws for the whole mode, so the picture sits cut off in the middle of the screen,
+// and the window that follows keeps the whole mode's size. So the window is placed and
+// sized here, as a manager would.
+void placeWindowWithoutManager() {
+    Screen& screen = gScreen;
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    SDL_Rect bounds;
+    if (!screen.unmanaged || !SDL_GetWindowWMInfo(screen.window, &info) || info.subsystem != SDL_SYSWM_X11 ||
+        SDL_GetDisplayBounds(SDL_GetWindowDisplayIndex(screen.window), &bounds) != 0) {
+        return;
+    }
+    if (!screen.fullScreen) {
+        bounds = SDL_Rect{bounds.x + (bounds.w - kPageWidth) / 2, bounds.y + (bounds.h - kPageHeight) / 2, kPageWidth,
+                          kPageHeight};
+    }
+    XMoveResizeWindow(info.info.x11.display, info.info.x11.window, bounds.x, bounds.y,
+                      static_cast<unsigned>(bounds.w), static_cast<unsigned>(bounds.h));
+    XRaiseWindow(info.info.x11.display, info.info.x11.window);
+    XFlush(info.info.x11.display);
+}
+
 bool openScreen(bool fullScreen, char* failure, std::size_t failureSize) {
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    gScreen.unmanaged = std::getenv("DISPLAY") != nullptr && !windowManagerRuns();
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     chooseRealDrivers();
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
@@ -172,6 +226,7 @@ bool openScreen(bool fullScreen, char* failure, std::size_t failureSize) {
         return false;
     }
     screen.fullScreen = (SDL_GetWindowFlags(screen.window) & SDL_WINDOW_FULLSCREEN) != 0;
+    placeWindowWithoutManager();
     screen.redrawAll = true;
     screen.clearBorders = true;
     return true;
@@ -197,6 +252,7 @@ void toggleFullScreen() {
         if (!screen.fullScreen) {
             SDL_SetWindowPosition(screen.window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
         }
+        placeWindowWithoutManager();
     }
     screen.switchedAway = false;
     screen.redrawAll = true;
@@ -492,7 +548,15 @@ void openDisplay(std::int32_t width, std::int32_t height, std::int32_t bitsPerPi
     char failure[sizeof gShared.failure];
     {
         std::unique_lock<std::mutex> lock(gDisplayLock);
-        gDisplaySignal.wait(lock, [] { return gShared.started; });
+        while (!gDisplaySignal.wait_for(lock, std::chrono::milliseconds(20), [] { return gShared.started; })) {
+            if (gCloseSignal != 0) {
+                // Asked to close while the window system has still not shown the window
+                // (a window manager that is only starting may never map it). Nothing is
+                // on the screen yet; ending the process frees what the server holds for
+                // it, and the guardian restores the mode should it have changed.
+                _exit(0);
+            }
+        }
         open = gShared.open;
         std::memcpy(failure, gShared.failure, sizeof failure);
     }
