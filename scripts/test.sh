@@ -8,4 +8,4 @@ scripts/ensure-packages.sh g++ cmake ninja-build libgtest-dev libsdl2-dev \
 
 cmake -S . -B build -G Ninja >/dev/null
 cmake --build build
-ctest --test-dir build --output-on-failure
+ctest --test-dir build --output-on-failure -j2
