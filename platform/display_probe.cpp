@@ -43,7 +43,9 @@ Histogram gLockHold;
 Histogram gFrameWork;
 std::atomic<std::uint64_t> gRefreshes;
 std::atomic<std::int64_t> gFirstRefresh;
+std::atomic<std::int64_t> gFirstPauseEnd;
 std::atomic<std::int64_t> gLastPauseEnd;
+std::atomic<std::uint64_t> gPauses;
 std::int64_t gStart = probeNow();
 
 void write(std::FILE* file, const char* name, const Histogram& histogram) {
@@ -65,7 +67,12 @@ void probeFrameWork(std::int64_t pauseStarts) {
     }
 }
 
-void probePause(std::int64_t pauseEnded) { gLastPauseEnd.store(pauseEnded, std::memory_order_relaxed); }
+void probePause(std::int64_t pauseEnded) {
+    if (gPauses.fetch_add(1, std::memory_order_relaxed) == 0) {
+        gFirstPauseEnd.store(pauseEnded, std::memory_order_relaxed);
+    }
+    gLastPauseEnd.store(pauseEnded, std::memory_order_relaxed);
+}
 
 void probeRefreshShown() {
     if (gRefreshes.fetch_add(1, std::memory_order_relaxed) == 0) {
@@ -86,6 +93,9 @@ void probeReport() {
     std::fprintf(file, "start_ns %lld\nfirst_refresh_ns %lld\nend_ns %lld\nrefreshes %llu\n",
                  static_cast<long long>(gStart), static_cast<long long>(gFirstRefresh.load()),
                  static_cast<long long>(end), static_cast<unsigned long long>(gRefreshes.load()));
+    std::fprintf(file, "frames %llu\nfirst_frame_end_ns %lld\nlast_frame_end_ns %lld\n",
+                 static_cast<unsigned long long>(gPauses.load()), static_cast<long long>(gFirstPauseEnd.load()),
+                 static_cast<long long>(gLastPauseEnd.load()));
     write(file, "frame_work", gFrameWork);
     write(file, "lock_wait", gLockWait);
     write(file, "lock_hold", gLockHold);

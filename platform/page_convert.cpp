@@ -38,8 +38,6 @@ LineConverter chooseLineConverter() {
     return canGather() ? convertLineGathering : convertLine;
 }
 
-const LineConverter gConvertLine = chooseLineConverter();
-
 } // namespace
 
 Placement placePicture(std::int32_t targetWidth, std::int32_t targetHeight) {
@@ -49,13 +47,14 @@ Placement placePicture(std::int32_t targetWidth, std::int32_t targetHeight) {
 
 void convertRows(const std::uint8_t* page, const std::uint32_t* colours, std::uint8_t* target,
                  std::int32_t pitch, Placement placement, std::int32_t first, std::int32_t last) {
+    static const LineConverter convertLineAtScaleOne = chooseLineConverter();
     const std::int32_t scale = placement.scale;
     for (std::int32_t row = first; row <= last; ++row) {
         const std::uint8_t* source = page + row * kPageWidth;
         auto* line = reinterpret_cast<std::uint32_t*>(target + static_cast<std::ptrdiff_t>(placement.offsetY + row * scale) * pitch) +
                      placement.offsetX;
         if (scale == 1) {
-            gConvertLine(source, colours, line);
+            convertLineAtScaleOne(source, colours, line);
             continue;
         }
         for (int x = 0; x < kPageWidth; ++x) {

@@ -160,10 +160,11 @@ Raster chooseRaster() {
     return __builtin_cpu_supports("avx2") ? rasterAvx2 : rasterPlain;
 }
 
-const Raster gRaster = chooseRaster();
-
 } // namespace
 
 RowSpan rasterCircle(std::uint8_t* page, float x, float y, float radius, std::int32_t colour) {
-    return gRaster(page, x, y, radius, colour);
+    // Chosen at the first call, so that a call from another file's static initialisation
+    // finds it chosen too.
+    static const Raster raster = chooseRaster();
+    return raster(page, x, y, radius, colour);
 }
