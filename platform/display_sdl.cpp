@@ -13,7 +13,10 @@
 //  [X] Refresh on a thread of its own every 10 ms, above normal priority where allowed;
 //      none while the user has switched away from full screen, the whole picture on return.
 //  [X] No display: one line on standard error and exit status 1, rather than a run
-//      that nobody can see or end.
+//      that nobody can see or end. A lost X server likewise.
+//  [X] The desktop's mode given back however the run ends, a crash or SIGKILL included
+//      (mode_guardian.cpp).
+//  [X] With no window manager, the window placed and sized as a manager would.
 //  [ ] Hardware palettes: X offers none on true-colour screens, so each refresh after a
 //      palette change converts the whole page.
 //
@@ -38,7 +41,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
-#include <thread>
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -52,6 +54,7 @@
 namespace {
 
 constexpr int kPaletteSize = 256;
+constexpr DirtyRect kWholePage{0, kPageHeight - 1, 0, kPageWidth - 1};
 constexpr int kKeyQueueLength = 64;
 constexpr auto kRefreshInterval = std::chrono::milliseconds(10);
 
@@ -64,7 +67,7 @@ struct SharedDisplay {
     std::uint8_t page[kPageWidth * kPageHeight];
     std::uint8_t levels[kPaletteSize][3];  // 0..63 each
     bool paletteChanged;
-    RowSpan changedRows;
+    DirtyRect changed;  // what the program drew since the refresh thread last took it
     KeyText keys[kKeyQueueLength];
     int firstKey;
     int keyCount;
@@ -78,11 +81,15 @@ std::mutex gDisplayLock;
 std::condition_variable gDisplaySignal;
 SharedDisplay gShared;
 
-std::thread gRefreshThread;
+// Made through SDL rather than std::thread: SDL frees what it keeps for its own threads
+// (the error text, for one) when they end, and keeps it for the process otherwise.
+SDL_Thread* gRefreshThread;
 std::atomic<bool> gAtExitRegistered{false};
 
 // Set by SIGINT, SIGTERM and SIGHUP; the refresh thread turns it into a close request.
-volatile std::sig_atomic_t gCloseSignal = 0;
+// Lock-free, so a signal handler may set it and any thread read it.
+std::atomic<bool> gCloseSignal{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
 
 // The refresh thread's own state; nothing else touches it.
 struct Screen {
@@ -104,7 +111,7 @@ struct Screen {
 
 Screen gScreen;
 
-void onCloseSignal(int) { gCloseSignal = 1; }
+void onCloseSignal(int) { gCloseSignal.store(true); }
 
 // A crash in full screen: the desktop gets its mode back before the process dies with
 // the signal's usual status.
@@ -208,6 +215,7 @@ bool openScreen(bool fullScreen, char* failure, std::size_t failureSize) {
             std::snprintf(failure, failureSize, "no X11 or Wayland server answered (DISPLAY %s%s)",
                           display == nullptr ? "is not set" : "is ", display == nullptr ? "" : display);
         }
+        SDL_Quit();  // frees the hints too
         return false;
     }
 
@@ -222,7 +230,7 @@ bool openScreen(bool fullScreen, char* failure, std::size_t failureSize) {
     }
     if (screen.window == nullptr) {
         std::snprintf(failure, failureSize, "%s", SDL_GetError());
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        SDL_Quit();
         return false;
     }
     screen.fullScreen = (SDL_GetWindowFlags(screen.window) & SDL_WINDOW_FULLSCREEN) != 0;
@@ -239,7 +247,6 @@ void closeScreen() {
     }
     // Destroying a full-screen window gives the desktop its own mode back.
     SDL_DestroyWindow(screen.window);
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
     SDL_Quit();
     std::memset(&screen, 0, sizeof screen);
 }
@@ -326,8 +333,7 @@ void takeEvents(IncomingKeys& incoming) {
             break;
         }
     }
-    if (gCloseSignal != 0) {
-        gCloseSignal = 0;
+    if (gCloseSignal.exchange(false)) {
         addKey(incoming, kCloseRequest);
     }
 }
@@ -359,7 +365,7 @@ SDL_Surface* drawingSurface(SDL_Surface* windowSurface) {
     return screen.shadow;
 }
 
-void present(RowSpan rows, bool paletteChanged) {
+void present(DirtyRect rows, bool paletteChanged) {
     Screen& screen = gScreen;
     SDL_Surface* windowSurface = SDL_GetWindowSurface(screen.window);
     if (windowSurface == nullptr) {
@@ -374,9 +380,9 @@ void present(RowSpan rows, bool paletteChanged) {
             screen.colours[i] = SDL_MapRGB(target->format, levelIntensity(screen.levels[i][0]),
                                            levelIntensity(screen.levels[i][1]), levelIntensity(screen.levels[i][2]));
         }
-        rows = RowSpan{0, kPageHeight - 1};
+        rows = kWholePage;
     }
-    if (rows.first > rows.last) {
+    if (rows.empty()) {
         return;
     }
     if (screen.clearBorders) {
@@ -386,7 +392,7 @@ void present(RowSpan rows, bool paletteChanged) {
         SDL_LockSurface(target);
     }
     convertRows(screen.page, screen.colours, static_cast<std::uint8_t*>(target->pixels), target->pitch,
-                screen.placement, rows.first, rows.last);
+                screen.placement, rows.top, rows.bottom);
     if (SDL_MUSTLOCK(target)) {
         SDL_UnlockSurface(target);
     }
@@ -399,8 +405,8 @@ void present(RowSpan rows, bool paletteChanged) {
     if (screen.clearBorders || target != windowSurface) {
         SDL_UpdateWindowSurface(screen.window);
     } else {
-        const SDL_Rect changed{at.offsetX, at.offsetY + rows.first * at.scale, kPageWidth * at.scale,
-                               (rows.last - rows.first + 1) * at.scale};
+        const SDL_Rect changed{at.offsetX, at.offsetY + rows.top * at.scale, kPageWidth * at.scale,
+                               (rows.bottom - rows.top + 1) * at.scale};
         SDL_UpdateWindowSurfaceRects(screen.window, &changed, 1);
     }
     screen.redrawAll = false;
@@ -418,7 +424,7 @@ bool refreshPass() {
     bool stop = false;
     bool hidePointer = false;
     bool paletteChanged = false;
-    RowSpan rows{kPageHeight, -1};
+    DirtyRect rows = kNothingDrawn;
     {
         ProbedLock lock(gDisplayLock, LockUser::Refresh);
         for (int i = 0; i < incoming.count && gShared.keyCount < kKeyQueueLength; ++i) {
@@ -428,16 +434,20 @@ bool refreshPass() {
         hidePointer = gShared.hidePointer;
         // While switched away, changes wait in the shared page; the return redraws all.
         if (!screen.switchedAway && !stop) {
-            rows = screen.redrawAll ? RowSpan{0, kPageHeight - 1} : gShared.changedRows;
-            if (rows.first <= rows.last) {
-                std::memcpy(screen.page + rows.first * kPageWidth, gShared.page + rows.first * kPageWidth,
-                            static_cast<std::size_t>(rows.last - rows.first + 1) * kPageWidth);
+            rows = screen.redrawAll ? kWholePage : gShared.changed;
+            // Only what changed is copied, so the lock is held for microseconds.
+            if (!rows.empty()) {
+                const std::size_t width = static_cast<std::size_t>(rows.right - rows.left + 1);
+                for (std::int32_t row = rows.top; row <= rows.bottom; ++row) {
+                    const std::size_t at = static_cast<std::size_t>(row) * kPageWidth + static_cast<std::size_t>(rows.left);
+                    std::memcpy(screen.page + at, gShared.page + at, width);
+                }
             }
             if (gShared.paletteChanged) {
                 std::memcpy(screen.levels, gShared.levels, sizeof screen.levels);
                 paletteChanged = true;
             }
-            gShared.changedRows = RowSpan{kPageHeight, -1};
+            gShared.changed = kNothingDrawn;
             gShared.paletteChanged = false;
         }
     }
@@ -468,7 +478,8 @@ int onLostDisplay(Display*) {
     _exit(1);
 }
 
-void refreshThread(bool fullScreen) {
+int refreshThread(void* fullScreenRequested) {
+    const bool fullScreen = fullScreenRequested != nullptr;
     // Above normal priority where the system allows, so the picture keeps its pace
     // beside a busy program; refusal changes nothing else.
     setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), -5);
@@ -484,7 +495,7 @@ void refreshThread(bool fullScreen) {
     }
     gDisplaySignal.notify_all();
     if (!open) {
-        return;
+        return 0;
     }
 
     auto nextPass = std::chrono::steady_clock::now();
@@ -498,6 +509,7 @@ void refreshThread(bool fullScreen) {
         gDisplaySignal.wait_until(lock, nextPass, [] { return gShared.stop; });
     }
     closeScreen();
+    return 0;
 }
 
 void closeDisplayAtExit() { closeDisplay(); }
@@ -532,7 +544,7 @@ void removeFatalSignalHandlers() {
 void openDisplay(std::int32_t width, std::int32_t height, std::int32_t bitsPerPixel, std::int32_t pages,
                  bool fullScreen, std::int32_t refreshRate) {
     (void)width, (void)height, (void)bitsPerPixel, (void)pages, (void)refreshRate;  // one page of 640x480x8 is all there is
-    if (gRefreshThread.joinable()) {
+    if (gRefreshThread != nullptr) {
         return;
     }
     installSignalHandlers();
@@ -541,15 +553,20 @@ void openDisplay(std::int32_t width, std::int32_t height, std::int32_t bitsPerPi
     {
         std::lock_guard<std::mutex> lock(gDisplayLock);
         std::memset(&gShared, 0, sizeof gShared);
-        gShared.changedRows = RowSpan{kPageHeight, -1};
+        gShared.changed = kNothingDrawn;
     }
-    gRefreshThread = std::thread(refreshThread, fullScreen);
+    static int fullScreenMark;
+    gRefreshThread = SDL_CreateThread(refreshThread, "disctrail refresh", fullScreen ? &fullScreenMark : nullptr);
+    if (gRefreshThread == nullptr) {
+        std::fprintf(stderr, "%s: cannot open a display: %s\n", programName(), SDL_GetError());
+        std::exit(1);
+    }
     bool open = false;
     char failure[sizeof gShared.failure];
     {
         std::unique_lock<std::mutex> lock(gDisplayLock);
         while (!gDisplaySignal.wait_for(lock, std::chrono::milliseconds(20), [] { return gShared.started; })) {
-            if (gCloseSignal != 0) {
+            if (gCloseSignal.load()) {
                 // Asked to close while the window system has still not shown the window
                 // (a window manager that is only starting may never map it). Nothing is
                 // on the screen yet; ending the process frees what the server holds for
@@ -561,7 +578,8 @@ void openDisplay(std::int32_t width, std::int32_t height, std::int32_t bitsPerPi
         std::memcpy(failure, gShared.failure, sizeof failure);
     }
     if (!open) {
-        gRefreshThread.join();
+        SDL_WaitThread(gRefreshThread, nullptr);
+        gRefreshThread = nullptr;
         releaseModeGuardian();
         std::fprintf(stderr, "%s: cannot open a display: %s\n", programName(), failure);
         std::exit(1);
@@ -594,10 +612,11 @@ void fillCircle(float x, float y, float radius, std::int32_t colour) {
     if (!gShared.open) {
         return;
     }
-    const RowSpan rows = rasterCircle(gShared.page, x, y, radius, colour);
-    if (rows.first <= rows.last) {
-        gShared.changedRows.first = std::min(gShared.changedRows.first, rows.first);
-        gShared.changedRows.last = std::max(gShared.changedRows.last, rows.last);
+    const DirtyRect drawn = rasterCircle(gShared.page, x, y, radius, colour);
+    if (!drawn.empty()) {
+        DirtyRect& changed = gShared.changed;
+        changed = DirtyRect{std::min(changed.top, drawn.top), std::max(changed.bottom, drawn.bottom),
+                            std::min(changed.left, drawn.left), std::max(changed.right, drawn.right)};
     }
 }
 
@@ -621,13 +640,13 @@ void pauseMs(std::int32_t milliseconds) {
 }
 
 void closeDisplay() {
-    if (!gRefreshThread.joinable()) {
+    if (gRefreshThread == nullptr) {
         return;
     }
-    if (gRefreshThread.get_id() == std::this_thread::get_id()) {
-        // The process is ending from the refresh thread itself; it cannot wait for
-        // itself, and a joinable thread left behind would abort the exit.
-        gRefreshThread.detach();
+    if (SDL_GetThreadID(gRefreshThread) == SDL_ThreadID()) {
+        // The process is ending from the refresh thread itself, which cannot wait for itself.
+        SDL_DetachThread(gRefreshThread);
+        gRefreshThread = nullptr;
         return;
     }
     {
@@ -636,7 +655,8 @@ void closeDisplay() {
         gShared.open = false;
     }
     gDisplaySignal.notify_all();
-    gRefreshThread.join();
+    SDL_WaitThread(gRefreshThread, nullptr);
+    gRefreshThread = nullptr;
     // The window is gone and SDL has given the desktop its mode back.
     releaseModeGuardian();
     removeFatalSignalHandlers();

@@ -71,15 +71,14 @@ std::int64_t roundToNearest(float value) {
     return static_cast<std::int64_t>(value > 0 ? wide + 0.5 : wide - 0.5);
 }
 
-[[gnu::always_inline]] inline RowSpan rasterWithStores(std::uint8_t* page, float x, float y, float radius,
+[[gnu::always_inline]] inline DirtyRect rasterWithStores(std::uint8_t* page, float x, float y, float radius,
                                                        std::int32_t colour) {
-    constexpr RowSpan kNothing{kPageHeight, -1};
     const auto value = static_cast<std::uint8_t>(colour);
 
     // A radius of -1 or less makes every run empty. The comparisons are written so
     // that NaN fails them.
     if (!(radius > -1 && radius <= kMaxRadius && std::fabs(x) <= kMaxCentre && std::fabs(y) <= kMaxCentre)) {
-        return kNothing;
+        return kNothingDrawn;
     }
 
     const std::int64_t cx = roundToNearest(x);
@@ -88,11 +87,13 @@ std::int64_t roundToNearest(float value) {
 
     // The centre row reaches ceil(r) left of cx but floor(r) right of it: truncation
     // toward zero makes the ends asymmetric, and L rounds up when cx - r is negative.
-    std::int64_t left = static_cast<std::int64_t>(static_cast<double>(cx) - r);
-    std::int64_t right = static_cast<std::int64_t>(static_cast<double>(cx) + r);
+    const std::int64_t centreLeft = static_cast<std::int64_t>(static_cast<double>(cx) - r);
+    const std::int64_t centreRight = static_cast<std::int64_t>(static_cast<double>(cx) + r);
+    std::int64_t left = centreLeft;
+    std::int64_t right = centreRight;
     // Runs only narrow from here, so a centre row off the page leaves the whole disc off.
     if (left > right || right < 0 || left >= kPageWidth) {
-        return kNothing;
+        return kNothingDrawn;
     }
     fillRun(page, value, cy, left, right);
 
@@ -138,22 +139,25 @@ std::int64_t roundToNearest(float value) {
         fillRun(page, value, cy - rows, left, right);
     }
 
-    const RowSpan touched{static_cast<std::int32_t>(std::max<std::int64_t>(cy - rows, 0)),
-                          static_cast<std::int32_t>(std::min<std::int64_t>(cy + rows, kPageHeight - 1))};
-    return touched.first <= touched.last ? touched : kNothing;
+    // The centre row is the widest run, so its ends bound every column written.
+    const DirtyRect touched{static_cast<std::int32_t>(std::max<std::int64_t>(cy - rows, 0)),
+                            static_cast<std::int32_t>(std::min<std::int64_t>(cy + rows, kPageHeight - 1)),
+                            static_cast<std::int32_t>(std::max<std::int64_t>(centreLeft, 0)),
+                            static_cast<std::int32_t>(std::min<std::int64_t>(centreRight, kPageWidth - 1))};
+    return touched.empty() ? kNothingDrawn : touched;
 }
 
 // The same rule built twice, and the better one chosen when the program loads: with
 // 32-byte stores where the processor has AVX2, with 16-byte ones everywhere else.
-__attribute__((target("avx2"))) RowSpan rasterAvx2(std::uint8_t* page, float x, float y, float radius, std::int32_t colour) {
+__attribute__((target("avx2"))) DirtyRect rasterAvx2(std::uint8_t* page, float x, float y, float radius, std::int32_t colour) {
     return rasterWithStores(page, x, y, radius, colour);
 }
 
-RowSpan rasterPlain(std::uint8_t* page, float x, float y, float radius, std::int32_t colour) {
+DirtyRect rasterPlain(std::uint8_t* page, float x, float y, float radius, std::int32_t colour) {
     return rasterWithStores(page, x, y, radius, colour);
 }
 
-using Raster = RowSpan (*)(std::uint8_t*, float, float, float, std::int32_t);
+using Raster = DirtyRect (*)(std::uint8_t*, float, float, float, std::int32_t);
 
 Raster chooseRaster() {
     __builtin_cpu_init();
@@ -162,7 +166,7 @@ Raster chooseRaster() {
 
 } // namespace
 
-RowSpan rasterCircle(std::uint8_t* page, float x, float y, float radius, std::int32_t colour) {
+DirtyRect rasterCircle(std::uint8_t* page, float x, float y, float radius, std::int32_t colour) {
     // Chosen at the first call, so that a call from another file's static initialisation
     // finds it chosen too.
     static const Raster raster = chooseRaster();

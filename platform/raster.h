@@ -7,11 +7,19 @@
 constexpr int kPageWidth = 640;
 constexpr int kPageHeight = 480;
 
-// The rows a call wrote to, first..last; first > last when it wrote nothing.
-struct RowSpan {
-    std::int32_t first;
-    std::int32_t last;
+// The part of the page a call wrote to: exactly rows top..bottom, and columns
+// left..right of its widest run, which bound every column written; empty (top > bottom)
+// when it wrote nothing.
+struct DirtyRect {
+    std::int32_t top;
+    std::int32_t bottom;
+    std::int32_t left;
+    std::int32_t right;
+
+    bool empty() const { return top > bottom; }
 };
+
+constexpr DirtyRect kNothingDrawn{kPageHeight, -1, kPageWidth, -1};
 
 // Fills the disc of centre (x, y) and radius `radius` on `page` (kPageWidth x
 // kPageHeight bytes, row by row) with the low 8 bits of `colour`, clipped to the page.
@@ -20,4 +28,4 @@ struct RowSpan {
 // of this program comes near and whose rule would need wider integers than it uses,
 // draw nothing; centres far off the page write nothing; every call ends after at most
 // a few million steps.
-RowSpan rasterCircle(std::uint8_t* page, float x, float y, float radius, std::int32_t colour);
+DirtyRect rasterCircle(std::uint8_t* page, float x, float y, float radius, std::int32_t colour);

@@ -1,7 +1,7 @@
 // The raster under arbitrary arguments: any bit patterns for x, y and the radius (NaN,
 // infinities, huge and negative values) and any colour, on a page between guard bytes.
-// Nothing may be written outside the page, the rows reported must hold every pixel
-// written, and where the literal rule is cheap enough to run, the pixels must be its.
+// Nothing may be written outside the page, the rectangle reported must hold every
+// pixel written, and where the literal rule is cheap enough to run, the pixels must be its.
 // Undefined behaviour is caught by UBSan, and a call that runs long by -timeout.
 #include <cstdint>
 #include <cstring>
@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr std::size_t kGuard = 64 * 1024;
+constexpr std::size_t kGuard = 4096;
 constexpr std::uint8_t kGuardByte = 0xA5;
 constexpr std::size_t kPageBytes = kPageWidth * kPageHeight;
 
@@ -43,15 +43,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t background = static_cast<std::uint8_t>(colour) ^ 0xFF;
     std::memset(page, background, kPageBytes);
 
-    const RowSpan rows = rasterCircle(page, x, y, radius, colour);
+    const DirtyRect rows = rasterCircle(page, x, y, radius, colour);
 
     for (std::size_t i = 0; i < kGuard; ++i) {
         require(gBuffer[i] == kGuardByte && gBuffer[kGuard + kPageBytes + i] == kGuardByte);
     }
     for (int row = 0; row < kPageHeight; ++row) {
-        const bool inside = rows.first <= row && row <= rows.last;
-        for (int column = 0; column < kPageWidth && !inside; ++column) {
-            require(page[row * kPageWidth + column] == background);
+        for (int column = 0; column < kPageWidth; ++column) {
+            const bool inside = rows.top <= row && row <= rows.bottom && rows.left <= column && column <= rows.right;
+            require(inside || page[row * kPageWidth + column] == background);
         }
     }
 
