@@ -219,6 +219,15 @@ bool openScreen(bool fullScreen, char* failure, std::size_t failureSize) {
         return false;
     }
 
+    // Only key presses and window events are taken in. Everything else SDL would queue
+    // (key releases, typed text, the pointer) is dropped as it arrives, so that a flood
+    // of input is not held in SDL's queue until the next refresh.
+    SDL_StopTextInput();
+    for (Uint32 type : {SDL_KEYUP, SDL_TEXTINPUT, SDL_TEXTEDITING, SDL_MOUSEMOTION, SDL_MOUSEBUTTONDOWN,
+                        SDL_MOUSEBUTTONUP, SDL_MOUSEWHEEL, SDL_KEYMAPCHANGED}) {
+        SDL_EventState(type, SDL_IGNORE);
+    }
+
     Screen& screen = gScreen;
     if (fullScreen) {
         screen.window = SDL_CreateWindow(programName(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
@@ -514,13 +523,20 @@ int refreshThread(void* fullScreenRequested) {
 
 void closeDisplayAtExit() { closeDisplay(); }
 
-void installSignalHandlers() {
+void installCloseSignals() {
     struct sigaction close {};
     close.sa_handler = onCloseSignal;
     sigemptyset(&close.sa_mask);
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
         sigaction(signal, &close, nullptr);
     }
+}
+
+// Installed as the program loads, before main runs: a close request that comes while
+// the program starts is kept, and honoured as soon as the display is up.
+const bool gCloseSignalsInstalled = (installCloseSignals(), true);
+
+void installFatalSignals() {
     struct sigaction fatal {};
     fatal.sa_handler = onFatalSignal;
     fatal.sa_flags = SA_RESETHAND | SA_NODEFER;
@@ -547,9 +563,10 @@ void openDisplay(std::int32_t width, std::int32_t height, std::int32_t bitsPerPi
     if (gRefreshThread != nullptr) {
         return;
     }
-    installSignalHandlers();
-    // Forked before any thread or X connection of this process exists.
+    // Forked before any thread or X connection of this process exists; a crash from here
+    // on asks it to give the desktop its mode back.
     startModeGuardian();
+    installFatalSignals();
     {
         std::lock_guard<std::mutex> lock(gDisplayLock);
         std::memset(&gShared, 0, sizeof gShared);
