@@ -183,6 +183,20 @@ bool windowManagerRuns() {
 // draws for the whole mode, so the picture sits cut off in the middle of the screen,
 // and the window that follows keeps the whole mode's size. So the window is placed and
 // sized here, as a manager would.
+// The window's own background, shown by the X server before the first refresh reaches
+// it: black like the page, rather than whatever the screen held there.
+void paintWindowBlack() {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(gScreen.window, &info) || info.subsystem != SDL_SYSWM_X11) {
+        return;
+    }
+    Display* display = info.info.x11.display;
+    XSetWindowBackground(display, info.info.x11.window, BlackPixel(display, DefaultScreen(display)));
+    XClearWindow(display, info.info.x11.window);
+    XFlush(display);
+}
+
 void placeWindowWithoutManager() {
     Screen& screen = gScreen;
     SDL_SysWMinfo info;
@@ -243,6 +257,7 @@ bool openScreen(bool fullScreen, char* failure, std::size_t failureSize) {
         return false;
     }
     screen.fullScreen = (SDL_GetWindowFlags(screen.window) & SDL_WINDOW_FULLSCREEN) != 0;
+    paintWindowBlack();
     placeWindowWithoutManager();
     screen.redrawAll = true;
     screen.clearBorders = true;
