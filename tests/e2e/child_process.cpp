@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -38,6 +39,9 @@ std::vector<char*> pointersTo(std::vector<std::string>& strings) {
     if (getppid() != parent) {
         _exit(127);
     }
+    // Tests kill programs with SIGSEGV and the like on purpose: no core files.
+    const rlimit noCore{0, 0};
+    setrlimit(RLIMIT_CORE, &noCore);
     const int input = open("/dev/null", O_RDONLY);
     const int output = open(stdoutPath, O_WRONLY | O_CREAT | O_TRUNC, 0600);
     const int errors = open(stderrPath, O_WRONLY | O_CREAT | O_APPEND, 0600);
@@ -96,10 +100,12 @@ ExitResult waitForExit(pid_t pid, std::chrono::milliseconds limit) {
     ExitResult result;
     for (;;) {
         int status = 0;
-        const pid_t reaped = waitpid(pid, &status, WNOHANG);
+        rusage usage{};
+        const pid_t reaped = wait4(pid, &status, WNOHANG, &usage);
         result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
         if (reaped == pid) {
             result.finished = true;
+            result.peakResidentKb = usage.ru_maxrss;
             result.exited = WIFEXITED(status);
             result.status = result.exited ? WEXITSTATUS(status) : -1;
             result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
@@ -113,6 +119,73 @@ ExitResult waitForExit(pid_t pid, std::chrono::milliseconds limit) {
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
+}
+
+namespace {
+
+// The value of a "Name:" line of /proc/PID/status, without the name; empty when absent.
+std::string statusField(pid_t pid, const std::string& name) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.starts_with(name + ":")) {
+            return line.substr(name.size() + 1);
+        }
+    }
+    return "";
+}
+
+} // namespace
+
+char processState(pid_t pid) {
+    const std::string stat = readFile("/proc/" + std::to_string(pid) + "/stat");
+    const std::size_t nameEnd = stat.rfind(')');
+    return nameEnd != std::string::npos && nameEnd + 2 < stat.size() ? stat[nameEnd + 2] : '?';
+}
+
+std::optional<MemoryUse> memoryUse(pid_t pid) {
+    const std::string resident = statusField(pid, "VmRSS");
+    const std::string peak = statusField(pid, "VmHWM");
+    if (resident.empty() || peak.empty()) {
+        return std::nullopt;
+    }
+    return MemoryUse{std::stol(resident), std::stol(peak)};
+}
+
+bool catchesSignal(pid_t pid, int signal) {
+    const std::string caught = statusField(pid, "SigCgt");
+    if (caught.empty()) {
+        return false;
+    }
+    return (std::stoull(caught, nullptr, 16) >> (signal - 1) & 1) != 0;
+}
+
+std::string executableOf(pid_t pid) {
+    std::error_code error;
+    const std::filesystem::path target =
+        std::filesystem::read_symlink("/proc/" + std::to_string(pid) + "/exe", error);
+    return error ? std::string() : target.string();
+}
+
+std::vector<pid_t> processesRunning(const std::string& executable, const std::string& environmentEntry) {
+    const std::filesystem::path wanted = std::filesystem::weakly_canonical(executable);
+    std::vector<pid_t> found;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos) {
+            continue;
+        }
+        const pid_t pid = std::stoi(name);
+        if (executableOf(pid) != wanted.string() || processState(pid) == 'Z') {
+            continue;
+        }
+        // The environment is NUL-separated; a leading NUL makes each entry's start findable.
+        const std::string environment = std::string(1, '\0') + readFile("/proc/" + name + "/environ");
+        if (environment.find(std::string(1, '\0') + environmentEntry + '\0') != std::string::npos) {
+            found.push_back(pid);
+        }
+    }
+    return found;
 }
 
 void killAndReap(pid_t pid) {

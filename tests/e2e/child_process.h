@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,8 +17,8 @@ struct Launch {
     int inheritedFd = -1;                 // one descriptor the child keeps open, or -1
 };
 
-// Forks and executes. The child reads /dev/null, and dies with SIGTERM if the test
-// process dies first, so an aborted test run leaves no server behind.
+// Forks and executes. The child reads /dev/null, never dumps core, and dies with
+// SIGTERM if the test process dies first, so an aborted test run leaves no server behind.
 pid_t startProcess(const Launch& launch);
 
 struct ExitResult {
@@ -26,6 +27,8 @@ struct ExitResult {
     int status = -1;         // exit status when `exited`
     int signal = 0;          // terminating signal when not `exited`
     double seconds = 0;      // time spent waiting
+    long peakResidentKb = 0; // when finished, the most it was ever resident, in kB (wait4's ru_maxrss,
+                             // which also covers the children it reaped itself)
 
     // "exited with status 0", "killed by signal 9 (Killed)" or "still running".
     std::string outcome() const;
@@ -35,6 +38,29 @@ struct ExitResult {
 
 // Polls for the child's end for at most `limit`, without blocking on it.
 ExitResult waitForExit(pid_t pid, std::chrono::milliseconds limit);
+
+// A running process's memory from /proc/PID/status, in kB: resident now (VmRSS) and
+// the most it has been resident (VmHWM). Empty once the process has ended, zombie or gone.
+struct MemoryUse {
+    long residentKb = 0;
+    long peakKb = 0;
+};
+std::optional<MemoryUse> memoryUse(pid_t pid);
+
+// Whether the process has a handler of its own for `signal` (SigCgt in /proc/PID/status).
+bool catchesSignal(pid_t pid, int signal);
+
+// The state letter of /proc/PID/stat: 'R', 'S', 'Z' (a zombie)...; '?' when there is
+// no such process.
+char processState(pid_t pid);
+
+// The file /proc/PID/exe names; empty when there is no such process, or a zombie.
+std::string executableOf(pid_t pid);
+
+// Every process but zombies that runs `executable` and has `environmentEntry`
+// ("NAME=value") in its environment: a run and whatever it forked, wherever those have
+// been reparented, and nothing of another run.
+std::vector<pid_t> processesRunning(const std::string& executable, const std::string& environmentEntry);
 
 // Sends SIGKILL to `pid` and reaps it.
 void killAndReap(pid_t pid);

@@ -2,22 +2,49 @@
 
 #include <filesystem>
 #include <iostream>
+#include <thread>
 
-RunningProgram startDisctrail(const std::optional<std::string>& displayName) {
+#include <unistd.h>
+
+RunningProgram startDisctrail(const std::optional<std::string>& displayName,
+                              const std::vector<std::string>& extraEnvironment) {
+    static int runs = 0;
     Launch launch;
     launch.arguments = {DISCTRAIL_PATH};
     launch.environment = environmentWithoutDisplay();
     if (displayName) {
         launch.environment.push_back("DISPLAY=" + *displayName);
     }
+    for (const std::string& entry : extraEnvironment) {
+        const std::string name = entry.substr(0, entry.find('=') + 1);
+        std::erase_if(launch.environment, [&](const std::string& kept) { return kept.starts_with(name); });
+        launch.environment.push_back(entry);
+    }
+    const std::string marker = "DISCTRAIL_TEST_RUN=" + std::to_string(getpid()) + "-" + std::to_string(++runs);
+    launch.environment.push_back(marker);
     launch.stdoutPath = makeTemporaryFile("disctrail-stdout");
     launch.stderrPath = makeTemporaryFile("disctrail-stderr");
 
     RunningProgram program;
     program.stdoutPath = launch.stdoutPath;
     program.stderrPath = launch.stderrPath;
+    program.marker = marker;
     program.pid = startProcess(launch);
     return program;
+}
+
+std::optional<double> pollUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point start = Clock::now();
+    for (;;) {
+        if (done()) {
+            return std::chrono::duration<double>(Clock::now() - start).count();
+        }
+        if (Clock::now() - start >= limit) {
+            return std::nullopt;
+        }
+        std::this_thread::sleep_for(10ms);
+    }
 }
 
 std::string describe(Desktop desktop) { return desktop == Desktop::Openbox ? "Openbox" : "Bare"; }
@@ -112,6 +139,42 @@ void DisctrailTest::expectStillRunning(const std::string& after) {
         ADD_FAILURE() << "the program ended after " << after << ": it " << state.outcome()
                       << "; its standard error:\n"
                       << programErrors();
+    }
+}
+
+void DisctrailTest::expectNothingLeftBehind(pid_t endedPid, const std::optional<int>& clientsBefore) {
+    std::vector<pid_t> left;
+    const std::optional<double> processesGone = pollUntil(
+        [&] {
+            left = processesRunning(DISCTRAIL_PATH, program.marker);
+            return left.empty();
+        },
+        kEndLimit);
+    std::string pids;
+    for (pid_t pid : left) {
+        pids += " " + std::to_string(pid) + " (state " + std::string(1, processState(pid)) + ")";
+    }
+    EXPECT_TRUE(processesGone) << "processes of the run still running " << kEndLimit.count()
+                               << " ms after its end:" << pids;
+    if (!display) {
+        return;
+    }
+    const std::optional<double> windowsGone =
+        pollUntil([&] { return windowsOf(display.get(), endedPid).empty(); }, kEndLimit);
+    EXPECT_TRUE(windowsGone) << "the program's windows are still on the server " << kEndLimit.count()
+                             << " ms after its end:\n"
+                             << describeWindows(display.get());
+    if (clientsBefore) {
+        std::optional<int> clients;
+        const std::optional<double> clientsGone = pollUntil(
+            [&] {
+                clients = countClients(display.get());
+                return clients == clientsBefore;
+            },
+            kEndLimit);
+        EXPECT_TRUE(clientsGone) << "the server has " << (clients ? std::to_string(*clients) : "?")
+                                 << " clients " << kEndLimit.count() << " ms after the program's end, "
+                                 << *clientsBefore << " before it started";
     }
 }
 

@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "child_process.h"
 #include "x_client.h"
@@ -25,10 +26,19 @@ struct RunningProgram {
     pid_t pid = -1;
     std::string stdoutPath;
     std::string stderrPath;
+    // "NAME=value" in this run's environment alone, which every process it forks inherits:
+    // tells its processes from those of runs of other tests beside it.
+    std::string marker;
 };
 
-// Starts disctrail with DISPLAY set to `displayName`, or unset when there is none.
-RunningProgram startDisctrail(const std::optional<std::string>& displayName);
+// Starts disctrail with DISPLAY set to `displayName`, or unset when there is none, and
+// the `extraEnvironment` entries ("NAME=value") in place of any of the same name.
+RunningProgram startDisctrail(const std::optional<std::string>& displayName,
+                              const std::vector<std::string>& extraEnvironment = {});
+
+// Polls `done` every 10 ms until it holds or `limit` runs out: the seconds it took, or
+// nothing when it never held.
+std::optional<double> pollUntil(const std::function<bool()>& done, std::chrono::milliseconds limit);
 
 enum class Desktop {
     Bare,    // the server alone: nobody resizes, places or focuses windows but the program and the test
@@ -56,6 +66,11 @@ protected:
     ExitResult waitForProgramExit(std::chrono::milliseconds limit = kEndLimit);
     // Fails unless the program is still running.
     void expectStillRunning(const std::string& after);
+    // After the program's end, within kEndLimit: no process of the run is left but
+    // zombies (the mode guardian included), no window of `endedPid` is left on the
+    // server, and the server has `clientsBefore` clients again, when that is known.
+    void expectNothingLeftBehind(pid_t endedPid, const std::optional<int>& clientsBefore);
+
     // The program's standard error so far.
     std::string programErrors() const;
 

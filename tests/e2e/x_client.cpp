@@ -2,6 +2,7 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XRes.h>
 #include <X11/extensions/XTest.h>
 #include <X11/extensions/Xrandr.h>
 
@@ -108,6 +109,28 @@ void search(Display* display, Window parent, pid_t pid, int depth, Candidates& c
     }
 }
 
+void collectWindows(Display* display, Window parent, pid_t pid, int depth, std::vector<Window>& found) {
+    Window root = 0;
+    Window parentOfParent = 0;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(display, parent, &root, &parentOfParent, &children, &count)) {
+        return;
+    }
+    for (unsigned int i = 0; i < count; ++i) {
+        const std::optional<long> owner = windowPid(display, children[i]);
+        if ((owner && *owner == pid) || windowTitle(display, children[i]) == "disctrail") {
+            found.push_back(children[i]);
+        }
+        if (depth < 3) {
+            collectWindows(display, children[i], pid, depth + 1, found);
+        }
+    }
+    if (children != nullptr) {
+        XFree(children);
+    }
+}
+
 void listWindows(Display* display, Window parent, int depth, std::string& list) {
     Window root = 0;
     Window parentOfParent = 0;
@@ -135,6 +158,12 @@ void listWindows(Display* display, Window parent, int depth, std::string& list) 
 }
 
 } // namespace
+
+std::vector<Window> windowsOf(Display* display, pid_t pid) {
+    std::vector<Window> found;
+    collectWindows(display, DefaultRootWindow(display), pid, 0, found);
+    return found;
+}
 
 std::string describeWindows(Display* display) {
     std::string list;
@@ -201,6 +230,46 @@ void focusWindow(Display* display, const ProgramWindow& window) {
     XSync(display, False);
 }
 
+void focusRootWindow(Display* display) {
+    XSetInputFocus(display, DefaultRootWindow(display), RevertToPointerRoot, CurrentTime);
+    XSync(display, False);
+}
+
+void activateWindow(Display* display, Window window) {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = 2; // from a pager or taskbar, acting for the user
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display, DefaultRootWindow(display), False, SubstructureRedirectMask | SubstructureNotifyMask,
+               &event);
+    XWindowAttributes attributes;
+    if (XGetWindowAttributes(display, window, &attributes) && attributes.map_state == IsViewable) {
+        XSetInputFocus(display, window, RevertToPointerRoot, CurrentTime);
+    }
+    XSync(display, False);
+}
+
+Window openOtherWindow(Display* display, int x, int y) {
+    const Window other = XCreateSimpleWindow(display, DefaultRootWindow(display), x, y, 32, 32, 0, 0, 0xffffff);
+    XStoreName(display, other, "other program");
+    XSelectInput(display, other, StructureNotifyMask);
+    XMapRaised(display, other);
+    XSync(display, False);
+    for (int tries = 0; tries < 200; ++tries) {
+        XWindowAttributes attributes;
+        if (XGetWindowAttributes(display, other, &attributes) && attributes.map_state == IsViewable) {
+            return other;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    XDestroyWindow(display, other);
+    XSync(display, False);
+    return 0;
+}
+
 void typeChord(Display* display, const std::vector<KeySym>& keys) {
     std::vector<KeyCode> codes;
     for (KeySym key : keys) {
@@ -260,6 +329,23 @@ bool acceptsCloseRequest(Display* display, Window window) {
         XFree(protocols);
     }
     return found;
+}
+
+std::optional<int> countClients(Display* display) {
+    int eventBase = 0;
+    int errorBase = 0;
+    if (!XResQueryExtension(display, &eventBase, &errorBase)) {
+        return std::nullopt;
+    }
+    int count = 0;
+    XResClient* clients = nullptr;
+    if (XResQueryClients(display, &count, &clients) == 0) {
+        return std::nullopt;
+    }
+    if (clients != nullptr) {
+        XFree(clients);
+    }
+    return count;
 }
 
 Screenshot takeScreenshotOf(Display* display, const Rect& area) {
@@ -323,4 +409,23 @@ Size screenSize(Display* display) {
     unsigned int depth = 0;
     XGetGeometry(display, DefaultRootWindow(display), &root, &x, &y, &width, &height, &border, &depth);
     return {static_cast<int>(width), static_cast<int>(height)};
+}
+
+ModeWait waitForMonitorMode(Display* display, const Size& expected, std::chrono::milliseconds limit) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point start = Clock::now();
+    ModeWait wait;
+    for (;;) {
+        wait.seen = monitorMode(display);
+        wait.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        wait.reached = wait.seen == expected;
+        if (wait.reached || Clock::now() - start >= limit) {
+            return wait;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+std::string describeMode(const std::optional<Size>& mode) {
+    return mode ? std::to_string(mode->width) + "x" + std::to_string(mode->height) : std::string("no mode");
 }

@@ -37,6 +37,9 @@ struct ProgramWindow {
 // titled "disctrail", anywhere in the window tree.
 std::optional<ProgramWindow> findProgramWindow(Display* display, pid_t pid);
 
+// Every window, viewable or not, that belongs to `pid` or is titled "disctrail".
+std::vector<Window> windowsOf(Display* display, pid_t pid);
+
 // One line for each window with a title or a _NET_WM_PID, for failure messages: title,
 // owner, size, position and whether it is mapped.
 std::string describeWindows(Display* display);
@@ -64,6 +67,18 @@ bool showsDrawing(Display* display, const ProgramWindow& window);
 // manager does for a newly mapped window; without a window manager nobody else would.
 void focusWindow(Display* display, const ProgramWindow& window);
 
+// Gives the keyboard focus to the root window, as a click on an empty desktop does.
+void focusRootWindow(Display* display);
+
+// A small plain window of the test's own at (x, y), mapped and viewable, to move the
+// focus to as a person switches to another program. Null when it never became viewable.
+Window openOtherWindow(Display* display, int x, int y);
+
+// Brings the window back as a person does by clicking it in a taskbar: asks the window
+// manager, if any, to activate it (_NET_ACTIVE_WINDOW, which also restores a minimised
+// window), and gives it the focus straight away when it is viewable.
+void activateWindow(Display* display, Window window);
+
 // Presses the keys in order and releases them in reverse order, as a person types a
 // chord; a single key is a press and a release.
 void typeChord(Display* display, const std::vector<KeySym>& keys);
@@ -76,6 +91,10 @@ void askWindowManagerToClose(Display* display, Window window);
 // Whether the window lists WM_DELETE_WINDOW in WM_PROTOCOLS; a window manager sends
 // the close request only then, and otherwise kills the client's connection.
 bool acceptsCloseRequest(Display* display, Window window);
+
+// The number of clients connected to the server, from the X-Resource extension; empty
+// when the server lacks it.
+std::optional<int> countClients(Display* display);
 
 // The whole root window, or the given part of it.
 Screenshot takeScreenshot(Display* display);
@@ -90,3 +109,12 @@ struct Size {
 std::optional<Size> monitorMode(Display* display);
 // The root window's size.
 Size screenSize(Display* display);
+
+// Polls the monitor's mode until it is `expected` or `limit` runs out.
+struct ModeWait {
+    std::optional<Size> seen; // the last mode seen
+    bool reached = false;
+    double seconds = 0;
+};
+ModeWait waitForMonitorMode(Display* display, const Size& expected, std::chrono::milliseconds limit);
+std::string describeMode(const std::optional<Size>& mode);
