@@ -8,6 +8,7 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
+#include <algorithm>
 #include <sstream>
 #include <thread>
 
@@ -22,7 +23,9 @@ constexpr int kBurstKeys = 10000;
 // program's own key queue is bounded at 64 keys. So a burst may cost a few megabytes once
 // (about 200 bytes an event), within this budget...
 constexpr long kFirstBurstBudgetKb = 16 * 1024;
-// ...and a second burst of the same size must find that memory again, not add to it.
+// ...and a second burst of the same size must find that memory again, not add to it:
+// it may add at most half what the first took (how much is pending at once depends on
+// scheduling), or this much where the first took little.
 constexpr long kGrowthLimitKb = 1024;
 
 // Sanitizers hold freed memory back and shadow the rest, so their figures say nothing
@@ -89,8 +92,10 @@ TEST_P(KeyBurstTest, EndsWithStatusZeroAndKeepsItsMemory) {
         if (kMemoryMeasurable) {
             EXPECT_LT(afterFirst->peakKb - before->peakKb, kFirstBurstBudgetKb)
                 << "peak resident kB before the burst " << before->peakKb << ", after " << afterFirst->peakKb;
-            EXPECT_LT(afterSecond->peakKb - afterFirst->peakKb, kGrowthLimitKb)
-                << "peak resident kB after one burst " << afterFirst->peakKb << ", after two " << afterSecond->peakKb;
+            const long firstGrowth = afterFirst->peakKb - before->peakKb;
+            EXPECT_LT(afterSecond->peakKb - afterFirst->peakKb, std::max(firstGrowth / 2, kGrowthLimitKb))
+                << "peak resident kB before " << before->peakKb << ", after one burst " << afterFirst->peakKb
+                << ", after two " << afterSecond->peakKb;
         }
         typeChord(display.get(), {XK_a});
     }
