@@ -80,7 +80,9 @@ struct Candidates {
     std::optional<ProgramWindow> byTitle;
 };
 
-void search(Display* display, Window parent, pid_t pid, int depth, Candidates& candidates) {
+// Calls `visit` on every window below `parent`, three levels deep: a window manager puts
+// the client's window inside a frame of its own.
+void forEachWindow(Display* display, Window parent, const std::function<void(Window)>& visit, int depth = 0) {
     Window root = 0;
     Window parentOfParent = 0;
     Window* children = nullptr;
@@ -89,7 +91,18 @@ void search(Display* display, Window parent, pid_t pid, int depth, Candidates& c
         return;
     }
     for (unsigned int i = 0; i < count; ++i) {
-        const Window window = children[i];
+        visit(children[i]);
+        if (depth < 3) {
+            forEachWindow(display, children[i], visit, depth + 1);
+        }
+    }
+    if (children != nullptr) {
+        XFree(children);
+    }
+}
+
+void search(Display* display, pid_t pid, Candidates& candidates) {
+    forEachWindow(display, DefaultRootWindow(display), [&](Window window) {
         const std::optional<long> owner = windowPid(display, window);
         const bool ownedByProgram = owner && *owner == pid;
         const bool titled = !ownedByProgram && windowTitle(display, window) == "disctrail";
@@ -99,75 +112,34 @@ void search(Display* display, Window parent, pid_t pid, int depth, Candidates& c
                 (ownedByProgram ? candidates.byPid : candidates.byTitle) = found;
             }
         }
-        // A window manager puts the client's window inside a frame of its own.
-        if (depth < 3) {
-            search(display, window, pid, depth + 1, candidates);
-        }
-    }
-    if (children != nullptr) {
-        XFree(children);
-    }
-}
-
-void collectWindows(Display* display, Window parent, pid_t pid, int depth, std::vector<Window>& found) {
-    Window root = 0;
-    Window parentOfParent = 0;
-    Window* children = nullptr;
-    unsigned int count = 0;
-    if (!XQueryTree(display, parent, &root, &parentOfParent, &children, &count)) {
-        return;
-    }
-    for (unsigned int i = 0; i < count; ++i) {
-        const std::optional<long> owner = windowPid(display, children[i]);
-        if ((owner && *owner == pid) || windowTitle(display, children[i]) == "disctrail") {
-            found.push_back(children[i]);
-        }
-        if (depth < 3) {
-            collectWindows(display, children[i], pid, depth + 1, found);
-        }
-    }
-    if (children != nullptr) {
-        XFree(children);
-    }
-}
-
-void listWindows(Display* display, Window parent, int depth, std::string& list) {
-    Window root = 0;
-    Window parentOfParent = 0;
-    Window* children = nullptr;
-    unsigned int count = 0;
-    if (!XQueryTree(display, parent, &root, &parentOfParent, &children, &count)) {
-        return;
-    }
-    for (unsigned int i = 0; i < count; ++i) {
-        const std::optional<long> owner = windowPid(display, children[i]);
-        const std::optional<ProgramWindow> found = describeWindow(display, children[i]);
-        if (found && (owner || !found->title.empty())) {
-            list += "  '" + found->title + "' pid " + (owner ? std::to_string(*owner) : std::string("?")) + " " +
-                    std::to_string(found->width) + "x" + std::to_string(found->height) + " at (" +
-                    std::to_string(found->x) + "," + std::to_string(found->y) + ")" +
-                    (found->viewable ? " viewable" : " not viewable") + "\n";
-        }
-        if (depth < 3) {
-            listWindows(display, children[i], depth + 1, list);
-        }
-    }
-    if (children != nullptr) {
-        XFree(children);
-    }
+    });
 }
 
 } // namespace
 
 std::vector<Window> windowsOf(Display* display, pid_t pid) {
     std::vector<Window> found;
-    collectWindows(display, DefaultRootWindow(display), pid, 0, found);
+    forEachWindow(display, DefaultRootWindow(display), [&](Window window) {
+        const std::optional<long> owner = windowPid(display, window);
+        if ((owner && *owner == pid) || windowTitle(display, window) == "disctrail") {
+            found.push_back(window);
+        }
+    });
     return found;
 }
 
 std::string describeWindows(Display* display) {
     std::string list;
-    listWindows(display, DefaultRootWindow(display), 0, list);
+    forEachWindow(display, DefaultRootWindow(display), [&](Window window) {
+        const std::optional<long> owner = windowPid(display, window);
+        const std::optional<ProgramWindow> found = describeWindow(display, window);
+        if (found && (owner || !found->title.empty())) {
+            list += "  '" + found->title + "' pid " + (owner ? std::to_string(*owner) : std::string("?")) + " " +
+                    std::to_string(found->width) + "x" + std::to_string(found->height) + " at (" +
+                    std::to_string(found->x) + "," + std::to_string(found->y) + ")" +
+                    (found->viewable ? " viewable" : " not viewable") + "\n";
+        }
+    });
     return list.empty() ? "  none with a title or an owner\n" : list;
 }
 
@@ -178,7 +150,7 @@ DisplayHandle connectTo(const std::string& displayName) {
 
 std::optional<ProgramWindow> findProgramWindow(Display* display, pid_t pid) {
     Candidates candidates;
-    search(display, DefaultRootWindow(display), pid, 0, candidates);
+    search(display, pid, candidates);
     return candidates.byPid ? candidates.byPid : candidates.byTitle;
 }
 
