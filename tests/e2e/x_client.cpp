@@ -207,16 +207,29 @@ void focusRootWindow(Display* display) {
     XSync(display, False);
 }
 
-void activateWindow(Display* display, Window window) {
+namespace {
+
+// A 32-bit client message about `window`, of type `type` with two data words, sent to
+// `destination`: the window itself, or the root, where a window manager listens.
+void sendClientMessage(Display* display, Window destination, Window window, const char* type, long first,
+                       long second) {
     XEvent event{};
     event.xclient.type = ClientMessage;
     event.xclient.window = window;
-    event.xclient.message_type = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
+    event.xclient.message_type = XInternAtom(display, type, False);
     event.xclient.format = 32;
-    event.xclient.data.l[0] = 2; // from a pager or taskbar, acting for the user
-    event.xclient.data.l[1] = CurrentTime;
-    XSendEvent(display, DefaultRootWindow(display), False, SubstructureRedirectMask | SubstructureNotifyMask,
-               &event);
+    event.xclient.data.l[0] = first;
+    event.xclient.data.l[1] = second;
+    const long mask = destination == window ? NoEventMask : SubstructureRedirectMask | SubstructureNotifyMask;
+    XSendEvent(display, destination, False, mask, &event);
+}
+
+constexpr long kFromTaskbar = 2;  // a pager or taskbar, acting for the user
+
+} // namespace
+
+void activateWindow(Display* display, Window window) {
+    sendClientMessage(display, DefaultRootWindow(display), window, "_NET_ACTIVE_WINDOW", kFromTaskbar, CurrentTime);
     XWindowAttributes attributes;
     if (XGetWindowAttributes(display, window, &attributes) && attributes.map_state == IsViewable) {
         XSetInputFocus(display, window, RevertToPointerRoot, CurrentTime);
@@ -265,27 +278,13 @@ void typeChord(Display* display, const std::vector<KeySym>& keys) {
 }
 
 void sendCloseRequest(Display* display, Window window) {
-    XEvent event{};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window;
-    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
-    event.xclient.data.l[1] = CurrentTime;
-    XSendEvent(display, window, False, NoEventMask, &event);
+    sendClientMessage(display, window, window, "WM_PROTOCOLS",
+                      static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False)), CurrentTime);
     XSync(display, False);
 }
 
 void askWindowManagerToClose(Display* display, Window window) {
-    XEvent event{};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window;
-    event.xclient.message_type = XInternAtom(display, "_NET_CLOSE_WINDOW", False);
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = CurrentTime;
-    event.xclient.data.l[1] = 2; // from a pager or taskbar, acting for the user
-    XSendEvent(display, DefaultRootWindow(display), False, SubstructureRedirectMask | SubstructureNotifyMask,
-               &event);
+    sendClientMessage(display, DefaultRootWindow(display), window, "_NET_CLOSE_WINDOW", CurrentTime, kFromTaskbar);
     XSync(display, False);
 }
 
