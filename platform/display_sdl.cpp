@@ -3,20 +3,24 @@
 // Implements:
 //  [X] One 640x480 page of colour indices and a 256-entry palette of 6-bit components,
 //      shown through SDL's window surface in software (no GL: far less CPU and memory).
-//  [X] Full screen at 640x480 where the screen offers that mode; otherwise SDL's closest
-//      larger mode, the picture centred and scaled by the largest whole factor, sharp
-//      pixels, black borders. A centred 640x480 window, titled with the program's name,
-//      only where no full-screen window can be made at all.
+//  [X] Full screen: a desktop-sized window on the monitor that holds it, that monitor
+//      alone switched to 640x480 where it offers that mode (x11_mode.cpp); otherwise the
+//      picture centred and scaled by the largest whole factor, sharp pixels, black
+//      borders. A centred 640x480 window, titled with the program's name, only where no
+//      full-screen window can be made at all.
 //  [X] Alt+Enter switches between full screen and a window and back.
-//  [X] Keys as text (see key_map.cpp); a request to close the window, and SIGINT,
-//      SIGTERM and SIGHUP, as the key 255, 'k'. The key queue is bounded.
+//  [X] Keys as text (see key_map.cpp); a request to close the window, and a close signal
+//      (close_signals.cpp), as the key 255, 'k'. The key queue is bounded.
 //  [X] Refresh on a thread of its own every 10 ms, above normal priority where allowed;
 //      none while the user has switched away from full screen, the whole picture on return.
 //  [X] No display: one line on standard error and exit status 1, rather than a run
-//      that nobody can see or end. A lost X server likewise.
-//  [X] The desktop's mode given back however the run ends, a crash or SIGKILL included
-//      (mode_guardian.cpp).
-//  [X] With no window manager, the window placed and sized as a manager would.
+//      that nobody can see or end. A lost X server, or an X error, likewise
+//      (x11_errors.cpp).
+//  [X] The monitor given back its mode when the picture leaves full screen, when the
+//      user switches away and at the end; a guardian process does it should the run
+//      die (mode_guardian.cpp).
+//  [X] With no window manager, the window placed and sized as a manager would
+//      (x11_window.cpp).
 //  [ ] Hardware palettes: X offers none on true-colour screens, so each refresh after a
 //      palette change converts the whole page.
 //
@@ -32,11 +36,9 @@
 #include <X11/Xlib.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -45,11 +47,16 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include "platform/close_signals.h"
 #include "platform/display_probe.h"
 #include "platform/key_map.h"
 #include "platform/mode_guardian.h"
 #include "platform/page_convert.h"
+#include "platform/program_name.h"
 #include "platform/raster.h"
+#include "platform/x11_errors.h"
+#include "platform/x11_mode.h"
+#include "platform/x11_window.h"
 
 namespace {
 
@@ -84,12 +91,6 @@ SharedDisplay gShared;
 // Made through SDL rather than std::thread: SDL frees what it keeps for its own threads
 // (the error text, for one) when they end, and keeps it for the process otherwise.
 SDL_Thread* gRefreshThread;
-std::atomic<bool> gAtExitRegistered{false};
-
-// Set by SIGINT, SIGTERM and SIGHUP; the refresh thread turns it into a close request.
-// Lock-free, so a signal handler may set it and any thread read it.
-std::atomic<bool> gCloseSignal{false};
-static_assert(std::atomic<bool>::is_always_lock_free);
 
 // The refresh thread's own state; nothing else touches it.
 struct Screen {
@@ -103,40 +104,18 @@ struct Screen {
     bool redrawAll;
     bool clearBorders;
     bool pointerHidden;
+    Display* x11;            // SDL's connection, where the window is on X
+    Window x11Window;
     bool unmanaged;          // an X screen with no window manager
+    bool monitorWanted;      // full screen and in front: the monitor should be at 640x480
+    bool monitorSwitched;    // and it is, under the guardian's lease
+    MonitorArea monitor;     // the monitor's area after the last switch or restore
     std::uint8_t page[kPageWidth * kPageHeight];
     std::uint8_t levels[kPaletteSize][3];
     std::uint32_t colours[kPaletteSize];
 };
 
 Screen gScreen;
-
-void onCloseSignal(int) { gCloseSignal.store(true); }
-
-// A crash in full screen: the desktop gets its mode back before the process dies with
-// the signal's usual status.
-void onFatalSignal(int signal) {
-    restoreDesktopModeNow();
-    std::signal(signal, SIG_DFL);
-    std::raise(signal);
-}
-
-constexpr int kFatalSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT};
-
-// The program's file name less directory and extension, for the title and messages.
-const char* programName() {
-    static char name[64];
-    if (name[0] == 0) {
-        std::snprintf(name, sizeof name, "%s", program_invocation_short_name);
-        if (char* dot = std::strrchr(name, '.'); dot != nullptr && dot != name) {
-            *dot = 0;
-        }
-        if (name[0] == 0) {
-            std::snprintf(name, sizeof name, "disctrail");
-        }
-    }
-    return name;
-}
 
 // ---------------------------------------------------------------------------------
 // The refresh thread.
@@ -152,73 +131,53 @@ void chooseRealDrivers() {
     SDL_SetHint(SDL_HINT_VIDEODRIVER, std::getenv("WAYLAND_DISPLAY") != nullptr ? "x11,wayland,KMSDRM" : "x11,KMSDRM");
 }
 
-// Whether a window manager looks after the X screen: EWMH managers name a check window
-// on the root. False where no X server answers.
-bool windowManagerRuns() {
-    Display* display = XOpenDisplay(nullptr);
-    if (display == nullptr) {
-        return false;
-    }
-    bool found = false;
-    const Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", True);
-    if (check != None) {
-        Atom type = None;
-        int format = 0;
-        unsigned long count = 0, remaining = 0;
-        unsigned char* data = nullptr;
-        if (XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False, XA_WINDOW, &type, &format,
-                               &count, &remaining, &data) == Success) {
-            found = count == 1;
-        }
-        if (data != nullptr) {
-            XFree(data);
-        }
-    }
-    XCloseDisplay(display);
-    return found;
-}
-
-// SDL asks the window manager to make a window full screen and to give it back its
-// size after. With none, nobody does: full screen keeps the window's 640x480 while SDL
-// draws for the whole mode, so the picture sits cut off in the middle of the screen,
-// and the window that follows keeps the whole mode's size. So the window is placed and
-// sized here, as a manager would.
-// The window's own background, shown by the X server before the first refresh reaches
-// it: black like the page, rather than whatever the screen held there.
-void paintWindowBlack() {
-    SDL_SysWMinfo info;
-    SDL_VERSION(&info.version);
-    if (!SDL_GetWindowWMInfo(gScreen.window, &info) || info.subsystem != SDL_SYSWM_X11) {
-        return;
-    }
-    Display* display = info.info.x11.display;
-    XSetWindowBackground(display, info.info.x11.window, BlackPixel(display, DefaultScreen(display)));
-    XClearWindow(display, info.info.x11.window);
-    XFlush(display);
-}
-
-void placeWindowWithoutManager() {
+// With no window manager nobody places the window, so the program does, as a manager
+// would: over its whole monitor in full screen, that monitor's switched area while it is
+// switched, and centred at 640x480 otherwise.
+void placeUnmanagedWindow() {
     Screen& screen = gScreen;
-    SDL_SysWMinfo info;
-    SDL_VERSION(&info.version);
     SDL_Rect bounds;
-    if (!screen.unmanaged || !SDL_GetWindowWMInfo(screen.window, &info) || info.subsystem != SDL_SYSWM_X11 ||
-        SDL_GetDisplayBounds(SDL_GetWindowDisplayIndex(screen.window), &bounds) != 0) {
+    if (!screen.unmanaged || SDL_GetDisplayBounds(SDL_GetWindowDisplayIndex(screen.window), &bounds) != 0) {
         return;
     }
-    if (!screen.fullScreen) {
-        bounds = SDL_Rect{bounds.x + (bounds.w - kPageWidth) / 2, bounds.y + (bounds.h - kPageHeight) / 2, kPageWidth,
-                          kPageHeight};
+    MonitorArea area{bounds.x, bounds.y, bounds.w, bounds.h};
+    if (screen.fullScreen && screen.monitorSwitched) {
+        area = screen.monitor;
+    } else if (!screen.fullScreen) {
+        area = MonitorArea{bounds.x + (bounds.w - kPageWidth) / 2, bounds.y + (bounds.h - kPageHeight) / 2, kPageWidth,
+                           kPageHeight};
     }
-    XMoveResizeWindow(info.info.x11.display, info.info.x11.window, bounds.x, bounds.y,
-                      static_cast<unsigned>(bounds.w), static_cast<unsigned>(bounds.h));
-    XRaiseWindow(info.info.x11.display, info.info.x11.window);
-    XFlush(info.info.x11.display);
+    placeWindow(screen.x11, screen.x11Window, area);
+}
+
+// The monitor at 640x480 exactly while the picture is full screen and in front, and back
+// at its own mode whenever the user is elsewhere. A switch is tried once each time the
+// picture comes to the front; a refusal leaves the picture scaled on the monitor as it is.
+void followMonitorMode() {
+    Screen& screen = gScreen;
+    const bool wanted = screen.fullScreen && !screen.switchedAway;
+    if (screen.x11 == nullptr || wanted == screen.monitorWanted) {
+        return;
+    }
+    screen.monitorWanted = wanted;
+    if (wanted) {
+        // Only under the guardian's lease: a monitor switched without one would stay at
+        // 640x480 should the run die.
+        const Window lease = modeGuardianLease();
+        int x = 0, y = 0;
+        screen.monitorSwitched = lease != None && windowCentre(screen.x11, screen.x11Window, x, y) &&
+                                 switchMonitor(screen.x11, lease, x, y, screen.monitor);
+    } else if (screen.monitorSwitched) {
+        restoreMonitor(screen.x11, modeGuardianLease(), screen.monitor);
+        screen.monitorSwitched = false;
+    }
+    placeUnmanagedWindow();
+    screen.redrawAll = true;
+    screen.clearBorders = true;
 }
 
 bool openScreen(bool fullScreen, char* failure, std::size_t failureSize) {
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-    gScreen.unmanaged = std::getenv("DISPLAY") != nullptr && !windowManagerRuns();
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     chooseRealDrivers();
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
@@ -245,7 +204,7 @@ bool openScreen(bool fullScreen, char* failure, std::size_t failureSize) {
     Screen& screen = gScreen;
     if (fullScreen) {
         screen.window = SDL_CreateWindow(programName(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                         kPageWidth, kPageHeight, SDL_WINDOW_FULLSCREEN);
+                                         kPageWidth, kPageHeight, SDL_WINDOW_FULLSCREEN_DESKTOP);
     }
     if (screen.window == nullptr) {
         screen.window = SDL_CreateWindow(programName(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
@@ -257,8 +216,15 @@ bool openScreen(bool fullScreen, char* failure, std::size_t failureSize) {
         return false;
     }
     screen.fullScreen = (SDL_GetWindowFlags(screen.window) & SDL_WINDOW_FULLSCREEN) != 0;
-    paintWindowBlack();
-    placeWindowWithoutManager();
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (SDL_GetWindowWMInfo(screen.window, &info) && info.subsystem == SDL_SYSWM_X11) {
+        screen.x11 = info.info.x11.display;
+        screen.x11Window = info.info.x11.window;
+        screen.unmanaged = !windowManagerRuns(screen.x11);
+        paintWindowBlack(screen.x11, screen.x11Window);
+        placeUnmanagedWindow();
+    }
     screen.redrawAll = true;
     screen.clearBorders = true;
     return true;
@@ -266,10 +232,12 @@ bool openScreen(bool fullScreen, char* failure, std::size_t failureSize) {
 
 void closeScreen() {
     Screen& screen = gScreen;
+    if (screen.monitorSwitched) {
+        restoreMonitor(screen.x11, modeGuardianLease(), screen.monitor);
+    }
     if (screen.shadow != nullptr) {
         SDL_FreeSurface(screen.shadow);
     }
-    // Destroying a full-screen window gives the desktop its own mode back.
     SDL_DestroyWindow(screen.window);
     SDL_Quit();
     std::memset(&screen, 0, sizeof screen);
@@ -277,13 +245,13 @@ void closeScreen() {
 
 void toggleFullScreen() {
     Screen& screen = gScreen;
-    const Uint32 wanted = screen.fullScreen ? 0 : SDL_WINDOW_FULLSCREEN;
+    const Uint32 wanted = screen.fullScreen ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP;
     if (SDL_SetWindowFullscreen(screen.window, wanted) == 0) {
         screen.fullScreen = !screen.fullScreen;
         if (!screen.fullScreen) {
             SDL_SetWindowPosition(screen.window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
         }
-        placeWindowWithoutManager();
+        placeUnmanagedWindow();
     }
     screen.switchedAway = false;
     screen.redrawAll = true;
@@ -357,7 +325,7 @@ void takeEvents(IncomingKeys& incoming) {
             break;
         }
     }
-    if (gCloseSignal.exchange(false)) {
+    if (takeCloseSignal()) {
         addKey(incoming, kCloseRequest);
     }
 }
@@ -484,22 +452,16 @@ bool refreshPass() {
     }
     if (incoming.toggle) {
         toggleFullScreen();
+        followMonitorMode();
+        endOnXFault();
         return true;  // the new surface arrives with the next pass's events
     }
+    followMonitorMode();
     if (!screen.switchedAway) {
         present(rows, paletteChanged);
     }
+    endOnXFault();
     return true;
-}
-
-// The X server went away under the program: say so once and end, rather than let Xlib
-// print its own lines and exit from this thread while the program's thread runs on.
-// With the server gone there is no mode to give back.
-int onLostDisplay(Display*) {
-    char line[160];
-    const int length = std::snprintf(line, sizeof line, "%s: lost the display: the X server closed the connection\n", programName());
-    [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, line, static_cast<std::size_t>(length));
-    _exit(1);
 }
 
 int refreshThread(void* fullScreenRequested) {
@@ -508,9 +470,9 @@ int refreshThread(void* fullScreenRequested) {
     // beside a busy program; refusal changes nothing else.
     setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), -5);
 
-    XSetIOErrorHandler(onLostDisplay);
     char failure[sizeof gShared.failure] = {};
     const bool open = openScreen(fullScreen, failure, sizeof failure);
+    endOnXFault();
     {
         std::lock_guard<std::mutex> lock(gDisplayLock);
         gShared.started = true;
@@ -533,38 +495,8 @@ int refreshThread(void* fullScreenRequested) {
         gDisplaySignal.wait_until(lock, nextPass, [] { return gShared.stop; });
     }
     closeScreen();
+    endOnXFault();
     return 0;
-}
-
-void closeDisplayAtExit() { closeDisplay(); }
-
-void installCloseSignals() {
-    struct sigaction close {};
-    close.sa_handler = onCloseSignal;
-    sigemptyset(&close.sa_mask);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        sigaction(signal, &close, nullptr);
-    }
-}
-
-// Installed as the program loads, before main runs: a close request that comes while
-// the program starts is kept, and honoured as soon as the display is up.
-const bool gCloseSignalsInstalled = (installCloseSignals(), true);
-
-void installFatalSignals() {
-    struct sigaction fatal {};
-    fatal.sa_handler = onFatalSignal;
-    fatal.sa_flags = SA_RESETHAND | SA_NODEFER;
-    sigemptyset(&fatal.sa_mask);
-    for (int signal : kFatalSignals) {
-        sigaction(signal, &fatal, nullptr);
-    }
-}
-
-void removeFatalSignalHandlers() {
-    for (int signal : kFatalSignals) {
-        std::signal(signal, SIG_DFL);
-    }
 }
 
 } // namespace
@@ -578,10 +510,8 @@ void openDisplay(std::int32_t width, std::int32_t height, std::int32_t bitsPerPi
     if (gRefreshThread != nullptr) {
         return;
     }
-    // Forked before any thread or X connection of this process exists; a crash from here
-    // on asks it to give the desktop its mode back.
-    startModeGuardian();
-    installFatalSignals();
+    // Before SDL opens its connection: SDL chains its own handler to the one it finds.
+    handleXErrors();
     {
         std::lock_guard<std::mutex> lock(gDisplayLock);
         std::memset(&gShared, 0, sizeof gShared);
@@ -598,11 +528,11 @@ void openDisplay(std::int32_t width, std::int32_t height, std::int32_t bitsPerPi
     {
         std::unique_lock<std::mutex> lock(gDisplayLock);
         while (!gDisplaySignal.wait_for(lock, std::chrono::milliseconds(20), [] { return gShared.started; })) {
-            if (gCloseSignal.load()) {
+            if (takeCloseSignal()) {
                 // Asked to close while the window system has still not shown the window
                 // (a window manager that is only starting may never map it). Nothing is
                 // on the screen yet; ending the process frees what the server holds for
-                // it, and the guardian restores the mode should it have changed.
+                // it, and the guardian gives a switched monitor back.
                 _exit(0);
             }
         }
@@ -612,12 +542,8 @@ void openDisplay(std::int32_t width, std::int32_t height, std::int32_t bitsPerPi
     if (!open) {
         SDL_WaitThread(gRefreshThread, nullptr);
         gRefreshThread = nullptr;
-        releaseModeGuardian();
         std::fprintf(stderr, "%s: cannot open a display: %s\n", programName(), failure);
         std::exit(1);
-    }
-    if (!gAtExitRegistered.exchange(true)) {
-        std::atexit(closeDisplayAtExit);
     }
 }
 
@@ -675,12 +601,6 @@ void closeDisplay() {
     if (gRefreshThread == nullptr) {
         return;
     }
-    if (SDL_GetThreadID(gRefreshThread) == SDL_ThreadID()) {
-        // The process is ending from the refresh thread itself, which cannot wait for itself.
-        SDL_DetachThread(gRefreshThread);
-        gRefreshThread = nullptr;
-        return;
-    }
     {
         std::lock_guard<std::mutex> lock(gDisplayLock);
         gShared.stop = true;
@@ -689,8 +609,5 @@ void closeDisplay() {
     gDisplaySignal.notify_all();
     SDL_WaitThread(gRefreshThread, nullptr);
     gRefreshThread = nullptr;
-    // The window is gone and SDL has given the desktop its mode back.
-    releaseModeGuardian();
-    removeFatalSignalHandlers();
     probeReport();
 }

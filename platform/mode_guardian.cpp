@@ -1,162 +1,111 @@
 #include "platform/mode_guardian.h"
 
-#include <X11/Xlib.h>
 #include <X11/extensions/Xrandr.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <csignal>
-#include <cstring>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <initializer_list>
 
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
+
+#include "platform/program_name.h"
+#include "platform/x11_errors.h"
+#include "platform/x11_mode.h"
 
 namespace {
 
-constexpr char kRestore = 'r';   // the program is dying: restore now
-constexpr char kRestored = 'k';  // the guardian's answer
-constexpr char kRelease = 'd';   // the program closed cleanly: leave everything alone
+constexpr int kLeaseWaitMs = 2000;
 
-// The program's end of the socket, and the guardian's PID.
+// The program's end of the socket to its guardian; the lease once the guardian sent it.
 struct GuardianLink {
     int socket = -1;
-    pid_t pid = -1;
+    bool asked = false;
+    Window lease = None;
 };
 
 GuardianLink gLink;
 
-// One CRTC as the desktop had it.
-struct SavedCrtc {
-    RRCrtc crtc;
-    RRMode mode;
-    int x, y;
-    Rotation rotation;
-    RROutput outputs[8];
-    int outputCount;
-};
-
-struct SavedDesktop {
-    int screenWidth, screenHeight, screenWidthMm, screenHeightMm;
-    SavedCrtc crtcs[16];
-    int crtcCount;
-};
-
-// The server has gone: there is no mode left to restore.
-int leaveQuietly(Display*) { _exit(0); }
-
-bool saveDesktop(Display* display, SavedDesktop& saved) {
-    int eventBase = 0, errorBase = 0, major = 0, minor = 0;
-    if (!XRRQueryExtension(display, &eventBase, &errorBase) || !XRRQueryVersion(display, &major, &minor) ||
-        (major == 1 && minor < 2)) {
+// Whether an X server with RandR answers. Asked on a connection that is closed again
+// before the fork, so that the guardian inherits none.
+bool randrAnswers() {
+    const char* name = std::getenv("DISPLAY");
+    if (name == nullptr || name[0] == 0) {
         return false;
     }
-    const Window root = DefaultRootWindow(display);
-    const int screen = DefaultScreen(display);
-    saved.screenWidth = DisplayWidth(display, screen);
-    saved.screenHeight = DisplayHeight(display, screen);
-    saved.screenWidthMm = DisplayWidthMM(display, screen);
-    saved.screenHeightMm = DisplayHeightMM(display, screen);
-    XRRScreenResources* resources = XRRGetScreenResourcesCurrent(display, root);
-    if (resources == nullptr) {
+    Display* display = XOpenDisplay(name);
+    if (display == nullptr) {
         return false;
     }
-    saved.crtcCount = 0;
-    for (int i = 0; i < resources->ncrtc && saved.crtcCount < 16; ++i) {
-        XRRCrtcInfo* info = XRRGetCrtcInfo(display, resources, resources->crtcs[i]);
-        if (info == nullptr) {
-            continue;
-        }
-        SavedCrtc& crtc = saved.crtcs[saved.crtcCount++];
-        crtc.crtc = resources->crtcs[i];
-        crtc.mode = info->mode;
-        crtc.x = info->x;
-        crtc.y = info->y;
-        crtc.rotation = info->rotation;
-        crtc.outputCount = info->noutput < 8 ? info->noutput : 8;
-        std::memcpy(crtc.outputs, info->outputs, sizeof(RROutput) * static_cast<std::size_t>(crtc.outputCount));
-        XRRFreeCrtcInfo(info);
-    }
-    XRRFreeScreenResources(resources);
-    return true;
+    const bool found = hasRandr(display);
+    XCloseDisplay(display);
+    return found;
 }
 
-bool crtcChanged(Display* display, XRRScreenResources* resources, const SavedCrtc& crtc) {
-    XRRCrtcInfo* now = XRRGetCrtcInfo(display, resources, crtc.crtc);
-    if (now == nullptr) {
-        return true;
+// The guardian keeps nothing of the program's but its socket: no terminal, no pipe of a
+// caller's that would stay open after the program, and a name of its own.
+void detachFromProgram(int socket) {
+    char name[16];
+    std::snprintf(name, sizeof name, "%s-guard", programName());
+    prctl(PR_SET_NAME, name);
+    const int nothing = open("/dev/null", O_RDWR);
+    for (int standard : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+        dup2(nothing, standard);
     }
-    const bool changed = now->mode != crtc.mode || now->x != crtc.x || now->y != crtc.y || now->rotation != crtc.rotation;
-    XRRFreeCrtcInfo(now);
-    return changed;
-}
-
-void restoreDesktop(Display* display, const SavedDesktop& saved) {
-    const Window root = DefaultRootWindow(display);
-    const int screen = DefaultScreen(display);
-    XGrabServer(display);
-    XRRScreenResources* resources = XRRGetScreenResourcesCurrent(display, root);
-    if (resources != nullptr) {
-        bool changed[16] = {};
-        bool anyChanged = DisplayWidth(display, screen) != saved.screenWidth || DisplayHeight(display, screen) != saved.screenHeight;
-        for (int i = 0; i < saved.crtcCount; ++i) {
-            changed[i] = crtcChanged(display, resources, saved.crtcs[i]);
-            anyChanged = anyChanged || changed[i];
-        }
-        if (anyChanged) {
-            // The screen must hold every CRTC while they change, and have its own size after.
-            XRRSetScreenSize(display, root, std::max(saved.screenWidth, DisplayWidth(display, screen)),
-                             std::max(saved.screenHeight, DisplayHeight(display, screen)), saved.screenWidthMm,
-                             saved.screenHeightMm);
-            for (int i = 0; i < saved.crtcCount; ++i) {
-                const SavedCrtc& crtc = saved.crtcs[i];
-                if (changed[i]) {
-                    XRRSetCrtcConfig(display, resources, crtc.crtc, CurrentTime, crtc.x, crtc.y, crtc.mode, crtc.rotation,
-                                     const_cast<RROutput*>(crtc.outputs), crtc.outputCount);
-                }
-            }
-            XRRSetScreenSize(display, root, saved.screenWidth, saved.screenHeight, saved.screenWidthMm, saved.screenHeightMm);
-        }
-        XRRFreeScreenResources(resources);
-    }
-    XUngrabServer(display);
-    XSync(display, False);
-}
-
-[[noreturn]] void guard(int socket) {
-    // The program's terminal may interrupt or hang up the whole process group; the
-    // guardian outlives that, to restore after the program if it must.
+    dup2(socket, 3);
+    close_range(4, ~0U, 0);
+    // The program's terminal may interrupt or hang up its whole process group; the
+    // guardian outlives that, to give the monitor back after the program if it must.
     for (int signal : {SIGINT, SIGHUP, SIGTERM, SIGQUIT, SIGPIPE}) {
         std::signal(signal, SIG_IGN);
     }
+}
+
+// The server has gone: there is no mode left to give back.
+int leaveQuietly(Display*) { _exit(0); }
+
+[[noreturn]] void guard(int programSocket) {
+    detachFromProgram(programSocket);
+    const int socket = 3;
+    handleXErrors();
     XSetIOErrorHandler(leaveQuietly);
     Display* display = XOpenDisplay(nullptr);
-    SavedDesktop saved{};
-    if (display == nullptr || !saveDesktop(display, saved)) {
+    if (display == nullptr) {
         _exit(0);
     }
-    while (true) {
-        char command = 0;
-        const ssize_t got = read(socket, &command, 1);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got == 1 && command == kRelease) {
-            _exit(0);
-        }
-        restoreDesktop(display, saved);
-        if (got != 1) {
-            _exit(0);  // the program has gone
-        }
-        send(socket, &kRestored, 1, MSG_NOSIGNAL);
+    // Every request of the guardian's may be refused; none of that is worth a word.
+    expectXErrors(display);
+    const Window lease = XCreateWindow(display, DefaultRootWindow(display), -1, -1, 1, 1, 0, CopyFromParent,
+                                       InputOnly, CopyFromParent, 0, nullptr);
+    if (takeXError(display) != Success) {
+        _exit(0);
     }
+    const auto leaseId = static_cast<std::uint32_t>(lease);
+    if (send(socket, &leaseId, sizeof leaseId, MSG_NOSIGNAL) != sizeof leaseId) {
+        _exit(0);
+    }
+    // The program never writes: the read returns when the socket closes with its end.
+    char ignored = 0;
+    ssize_t got = 0;
+    do {
+        got = read(socket, &ignored, 1);
+    } while (got < 0 && errno == EINTR);
+    MonitorArea area{};
+    restoreMonitor(display, lease, area);
+    XCloseDisplay(display);
+    _exit(0);
 }
 
 } // namespace
 
 void startModeGuardian() {
-    if (gLink.pid > 0) {
+    if (gLink.socket >= 0 || !randrAnswers()) {
         return;
     }
     int ends[2];
@@ -173,36 +122,18 @@ void startModeGuardian() {
         close(ends[0]);
         return;
     }
-    gLink = GuardianLink{ends[0], pid};
+    gLink.socket = ends[0];
 }
 
-void restoreDesktopModeNow() {
-    if (gLink.socket < 0) {
-        return;
+Window modeGuardianLease() {
+    if (gLink.socket < 0 || gLink.asked) {
+        return gLink.lease;
     }
-    if (send(gLink.socket, &kRestore, 1, MSG_NOSIGNAL) != 1) {
-        return;
+    gLink.asked = true;
+    pollfd ready{gLink.socket, POLLIN, 0};
+    std::uint32_t lease = 0;
+    if (poll(&ready, 1, kLeaseWaitMs) == 1 && recv(gLink.socket, &lease, sizeof lease, MSG_WAITALL) == sizeof lease) {
+        gLink.lease = lease;
     }
-    pollfd answer{gLink.socket, POLLIN, 0};
-    if (poll(&answer, 1, 1000) == 1) {
-        char reply = 0;
-        [[maybe_unused]] const ssize_t got = read(gLink.socket, &reply, 1);
-    }
-}
-
-void releaseModeGuardian() {
-    if (gLink.socket < 0) {
-        return;
-    }
-    send(gLink.socket, &kRelease, 1, MSG_NOSIGNAL);
-    close(gLink.socket);
-    // It leaves at once; one stuck on a hung server must not hold the program's exit.
-    for (int waited = 0; waited < 200 && waitpid(gLink.pid, nullptr, WNOHANG) == 0; ++waited) {
-        usleep(10000);
-    }
-    if (waitpid(gLink.pid, nullptr, WNOHANG) == 0) {
-        kill(gLink.pid, SIGKILL);
-        waitpid(gLink.pid, nullptr, 0);
-    }
-    gLink = GuardianLink{};
+    return gLink.lease;
 }

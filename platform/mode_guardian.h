@@ -1,21 +1,22 @@
-// Keeps the desktop's video mode safe from a run that dies in full screen.
+// Gives the desktop its monitor's mode back however the run ends, a crash or SIGKILL
+// included.
 //
-// SDL gives the desktop its mode back only when the program closes its window; a
-// crash, or SIGKILL, would leave the screen at 640x480. So before the first switch a
-// small guardian process is forked: it remembers every CRTC's mode through RandR and
-// waits on a socket to the program. A clean close tells it to leave; a fatal signal
-// asks it to restore at once; and when the program disappears in any other way the
-// socket's other end closes and the guardian restores then.
+// A small guardian process is forked before the program opens its display. It opens an X
+// connection of its own, makes a lease (a window of that connection, alive exactly as
+// long as the guardian is) and tells the program, which switches a monitor only under
+// that lease (x11_mode.cpp). Then it waits for its socket to the program to close, which
+// the kernel does however the program ends, and gives back whatever monitor is still
+// recorded under its lease. After a clean close there is none: the program has given it
+// back itself.
 #pragma once
 
-// Forks the guardian. Call before any thread or X connection exists; without an X
-// server or RandR the guardian leaves at once and nothing else changes.
+#include <X11/Xlib.h>
+
+// Forks the guardian where an X server with RandR answers; elsewhere no mode is ever
+// switched and there is nothing to guard. Call before any thread or X connection of the
+// program exists.
 void startModeGuardian();
 
-// For a fatal signal's handler (async-signal-safe): asks the guardian to restore the
-// desktop's mode and waits up to a second for it to be done.
-void restoreDesktopModeNow();
-
-// After a clean close, when the desktop has its mode again: the guardian leaves
-// without touching anything, and is reaped.
-void releaseModeGuardian();
+// The guardian's lease, waiting for it up to two seconds at the first call; None where
+// there is no guardian, or it was not ready in time, and then no mode is switched.
+Window modeGuardianLease();
