@@ -100,7 +100,8 @@ struct Screen {
     int surfaceHeight;
     Placement placement;
     bool fullScreen;
-    bool switchedAway;       // focus lost or minimised while full screen
+    bool focused;            // the window has the keyboard focus
+    bool hidden;             // minimised or unmapped
     bool redrawAll;
     bool clearBorders;
     bool pointerHidden;
@@ -134,6 +135,13 @@ void chooseRealDrivers() {
 // With no window manager nobody places the window, so the program does, as a manager
 // would: over its whole monitor in full screen, that monitor's switched area while it is
 // switched, and centred at 640x480 otherwise.
+// The user has switched away from full screen: to another window, or the picture hidden.
+// Nothing is shown then; a window that is not full screen goes on showing the picture.
+bool switchedAway() {
+    const Screen& screen = gScreen;
+    return screen.fullScreen && (!screen.focused || screen.hidden);
+}
+
 void placeUnmanagedWindow() {
     Screen& screen = gScreen;
     SDL_Rect bounds;
@@ -155,7 +163,7 @@ void placeUnmanagedWindow() {
 // picture comes to the front; a refusal leaves the picture scaled on the monitor as it is.
 void followMonitorMode() {
     Screen& screen = gScreen;
-    const bool wanted = screen.fullScreen && !screen.switchedAway;
+    const bool wanted = screen.fullScreen && !switchedAway();
     if (screen.x11 == nullptr || wanted == screen.monitorWanted) {
         return;
     }
@@ -224,6 +232,11 @@ bool openScreen(bool fullScreen, char* failure, std::size_t failureSize) {
         screen.unmanaged = !windowManagerRuns(screen.x11);
         paintWindowBlack(screen.x11, screen.x11Window);
         placeUnmanagedWindow();
+        // As a manager gives a new window the focus: with none, it would stay on the
+        // desktop, and the picture would count as switched away from.
+        if (screen.unmanaged) {
+            SDL_SetWindowInputFocus(screen.window);
+        }
     }
     screen.redrawAll = true;
     screen.clearBorders = true;
@@ -253,7 +266,6 @@ void toggleFullScreen() {
         }
         placeUnmanagedWindow();
     }
-    screen.switchedAway = false;
     screen.redrawAll = true;
     screen.clearBorders = true;
 }
@@ -273,22 +285,32 @@ void addKey(IncomingKeys& incoming, KeyText key) {
 
 void takeWindowEvent(const SDL_WindowEvent& event) {
     Screen& screen = gScreen;
+    // Only the focus and the window's being shown decide whether the user is away; an
+    // exposure, which another window's moving off the picture also brings, only asks for
+    // the whole picture again.
     switch (event.event) {
+    case SDL_WINDOWEVENT_FOCUS_GAINED:
+        screen.focused = true;
+        break;
     case SDL_WINDOWEVENT_FOCUS_LOST:
-        screen.switchedAway = screen.fullScreen;
+        screen.focused = false;
         break;
     case SDL_WINDOWEVENT_MINIMIZED:
     case SDL_WINDOWEVENT_HIDDEN:
-        screen.switchedAway = true;
+        screen.hidden = true;
         break;
+    case SDL_WINDOWEVENT_RESTORED:
+    case SDL_WINDOWEVENT_SHOWN:
+        screen.hidden = false;
+        break;
+    default:
+        break;
+    }
+    switch (event.event) {
     case SDL_WINDOWEVENT_FOCUS_GAINED:
     case SDL_WINDOWEVENT_RESTORED:
     case SDL_WINDOWEVENT_SHOWN:
     case SDL_WINDOWEVENT_EXPOSED:
-        screen.switchedAway = false;
-        screen.redrawAll = true;
-        screen.clearBorders = true;
-        break;
     case SDL_WINDOWEVENT_SIZE_CHANGED:
         screen.redrawAll = true;
         screen.clearBorders = true;
@@ -303,6 +325,11 @@ void takeEvents(IncomingKeys& incoming) {
     while (SDL_PollEvent(&event) != 0) {
         switch (event.type) {
         case SDL_KEYDOWN: {
+            // Keys count only while the display has the focus: typed elsewhere, they are
+            // another program's.
+            if (!gScreen.focused) {
+                break;
+            }
             const KeyTranslation key = translateKey(event.key.keysym.sym, event.key.keysym.mod, event.key.repeat != 0);
             if (key.outcome == KeyOutcome::Queue) {
                 addKey(incoming, key.text);
@@ -425,7 +452,7 @@ bool refreshPass() {
         stop = gShared.stop;
         hidePointer = gShared.hidePointer;
         // While switched away, changes wait in the shared page; the return redraws all.
-        if (!screen.switchedAway && !stop) {
+        if (!switchedAway() && !stop) {
             rows = screen.redrawAll ? kWholePage : gShared.changed;
             // Only what changed is copied, so the lock is held for microseconds.
             if (!rows.empty()) {
@@ -457,7 +484,7 @@ bool refreshPass() {
         return true;  // the new surface arrives with the next pass's events
     }
     followMonitorMode();
-    if (!screen.switchedAway) {
+    if (!switchedAway()) {
         present(rows, paletteChanged);
     }
     endOnXFault();

@@ -62,7 +62,9 @@ void DisctrailTest::TearDown() {
         std::filesystem::remove(program.stderrPath, ignored);
     }
     display.reset();
+    host.reset();
     stopWindowManager(windowManager);
+    stopWeston(weston);
     stopXServer(server);
 }
 
@@ -74,11 +76,23 @@ void DisctrailTest::startOnXvfb(int width, int height, Desktop desktop) {
     ASSERT_NO_FATAL_FAILURE(startProgramAndWaitForWindow());
 }
 
+void DisctrailTest::startOnXwayland() {
+    server = startXvfb(kWestonOutput.width + 256, kWestonOutput.height + 256);
+    weston = startWeston(server, true);
+    host = connectTo(server.displayName());
+    ASSERT_TRUE(host) << "cannot connect to " << server.displayName();
+    programDisplay = weston.xwaylandDisplay;
+    ASSERT_NO_FATAL_FAILURE(startProgramAndWaitForWindow());
+}
+
 void DisctrailTest::startProgramAndWaitForWindow() {
-    display = connectTo(server.displayName());
-    ASSERT_TRUE(display) << "cannot connect to " << server.displayName();
-    paintWallpaper(display.get());
-    program = startDisctrail(server.displayName());
+    const std::string programOn = programDisplay.empty() ? server.displayName() : programDisplay;
+    display = connectTo(programOn);
+    ASSERT_TRUE(display) << "cannot connect to " << programOn;
+    if (!host) {
+        paintWallpaper(display.get());
+    }
+    program = startDisctrail(programOn);
     ASSERT_NO_FATAL_FAILURE(waitForWindow([](const ProgramWindow&) { return true; }, "shown"));
 }
 
@@ -87,7 +101,7 @@ void DisctrailTest::waitForWindow(const std::function<bool(const ProgramWindow&)
     ASSERT_GT(program.pid, 0) << "the program had already ended";
     // Ready when a person would start typing: the window is up and the animation shows.
     const WindowWait wait = waitForProgramWindow(display.get(), program.pid, limit, [&](const ProgramWindow& found) {
-        return found.viewable && accept(found) && showsDrawing(display.get(), found);
+        return found.viewable && accept(found) && showsPicture(found);
     });
     if (!wait.accepted) {
         const ExitResult state = waitForExit(program.pid, 0ms);
@@ -109,7 +123,10 @@ void DisctrailTest::waitForWindow(const std::function<bool(const ProgramWindow&)
     }
     window = *wait.window;
     secondsToWindow = wait.seconds;
-    focusWindow(display.get(), window);
+    // Weston gives the focus as it sees fit, and takes back any given behind its back.
+    if (!host) {
+        focusWindow(display.get(), window);
+    }
 }
 
 ExitResult DisctrailTest::waitForProgramExit(std::chrono::milliseconds limit) {
@@ -176,6 +193,16 @@ void DisctrailTest::expectNothingLeftBehind(pid_t endedPid, const std::optional<
                                  << " clients " << kEndLimit.count() << " ms after the program's end, "
                                  << *clientsBefore << " before it started";
     }
+}
+
+bool DisctrailTest::showsPicture(const ProgramWindow& shown) {
+    if (!host) {
+        return showsDrawing(display.get(), shown);
+    }
+    // Xwayland has no root window to read back: what shows is on weston's output.
+    const ProgramWindow output{0, kWestonOutput.left, kWestonOutput.top, kWestonOutput.width, kWestonOutput.height,
+                               true, "weston"};
+    return showsDrawing(host.get(), output);
 }
 
 std::string DisctrailTest::programErrors() const { return readFile(program.stderrPath); }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "child_process.h"
+#include "weston.h"
 #include "x_client.h"
 #include "x_server.h"
 
@@ -56,6 +57,10 @@ protected:
     void startOnXvfb(int width, int height, Desktop desktop = Desktop::Bare);
     // The program on the server already started, its window shown and focused.
     void startProgramAndWaitForWindow();
+    // Weston nested in an Xvfb of its own, with Xwayland: the program an X client of
+    // Xwayland's, `display` connected there, screenshots taken of weston's output on the
+    // host. Use under ASSERT_NO_FATAL_FAILURE.
+    void startOnXwayland();
 
     // Waits until the program's window passes `accept`, and gives it the focus.
     // `what` names the awaited state in the failure message.
@@ -77,11 +82,18 @@ protected:
     // Prints a measurement under the test's name, for the run's log.
     void note(const std::string& text) const;
 
+    // Whether the window shows the animation, seen where the picture really is: on the
+    // server's screen, or on weston's output for a program under weston.
+    bool showsPicture(const ProgramWindow& shown);
+
     // Keeps the screenshot next to the test binary when the test has failed, for a look.
     void keepScreenshotIfFailed(const Screenshot& picture, const std::string& stem) const;
 
     XServer server;
     WindowManager windowManager;
+    Weston weston;
+    std::string programDisplay;  // DISPLAY for the program when it is not `server`'s
+    DisplayHandle host;          // the server weston shows its output on, when nested
     DisplayHandle display;
     RunningProgram program;
     ProgramWindow window;

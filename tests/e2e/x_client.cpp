@@ -109,6 +109,7 @@ void search(Display* display, pid_t pid, Candidates& candidates) {
         if (ownedByProgram || titled) {
             std::optional<ProgramWindow> found = describeWindow(display, window);
             if (found && found->viewable) {
+                found->owner = ownedByProgram ? pid : 0;
                 (ownedByProgram ? candidates.byPid : candidates.byTitle) = found;
             }
         }

@@ -31,6 +31,7 @@ struct ProgramWindow {
     int height = 0;
     bool viewable = false;
     std::string title; // WM_NAME, or _NET_WM_NAME when WM_NAME is absent
+    pid_t owner = 0;   // the PID it names in _NET_WM_PID, when it is the one looked for
 };
 
 // The viewable window that belongs to `pid` (by _NET_WM_PID) or, failing that, is
