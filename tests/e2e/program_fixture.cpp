@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 RunningProgram startDisctrail(const std::optional<std::string>& displayName,
-                              const std::vector<std::string>& extraEnvironment) {
+                              const std::vector<std::string>& extraEnvironment, int inheritedFd) {
     static int runs = 0;
     Launch launch;
     launch.arguments = {DISCTRAIL_PATH};
@@ -24,6 +24,7 @@ RunningProgram startDisctrail(const std::optional<std::string>& displayName,
     launch.environment.push_back(marker);
     launch.stdoutPath = makeTemporaryFile("disctrail-stdout");
     launch.stderrPath = makeTemporaryFile("disctrail-stderr");
+    launch.inheritedFd = inheritedFd;
 
     RunningProgram program;
     program.stdoutPath = launch.stdoutPath;

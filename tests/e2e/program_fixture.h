@@ -33,9 +33,10 @@ struct RunningProgram {
 };
 
 // Starts disctrail with DISPLAY set to `displayName`, or unset when there is none, and
-// the `extraEnvironment` entries ("NAME=value") in place of any of the same name.
+// the `extraEnvironment` entries ("NAME=value") in place of any of the same name; it
+// inherits `inheritedFd` open, as from a caller's pipe, where one is given.
 RunningProgram startDisctrail(const std::optional<std::string>& displayName,
-                              const std::vector<std::string>& extraEnvironment = {});
+                              const std::vector<std::string>& extraEnvironment = {}, int inheritedFd = -1);
 
 // Polls `done` every 10 ms until it holds or `limit` runs out: the seconds it took, or
 // nothing when it never held.

@@ -129,10 +129,11 @@ EndSection
 
 } // namespace
 
-XServer startXvfb(int width, int height) {
-    const std::string geometry = std::to_string(width) + "x" + std::to_string(height) + "x24";
-    return startAnnouncingServer({XVFB_PATH, "-screen", "0", geometry, "-nolisten", "tcp", "-noreset"},
-                                 makeTemporaryFile("disctrail-xvfb-log"), "");
+XServer startXvfb(int width, int height, int depth, const std::vector<std::string>& arguments) {
+    const std::string geometry = std::to_string(width) + "x" + std::to_string(height) + "x" + std::to_string(depth);
+    std::vector<std::string> command{XVFB_PATH, "-screen", "0", geometry, "-nolisten", "tcp", "-noreset"};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    return startAnnouncingServer(command, makeTemporaryFile("disctrail-xvfb-log"), "");
 }
 
 XServer startXorgDummy() {

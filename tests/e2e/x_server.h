@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <string>
+#include <vector>
 
 struct XServer {
     pid_t pid = -1;
@@ -16,10 +17,11 @@ struct XServer {
     bool running() const { return pid > 0; }
 };
 
-// Starts Xvfb with one screen of width x height at 24 bits. The server picks a free
-// display number itself and reports it once it accepts connections. Throws with the
-// server's log when it does not come up within a few seconds.
-XServer startXvfb(int width, int height);
+// Starts Xvfb with one screen of width x height at `depth` bits (8 is PseudoColor, with a
+// colormap of its own), with its further `arguments` ("-extension", "RANDR" leaves RandR
+// out). The server picks a free display number itself and reports it once it accepts
+// connections. Throws with the server's log when it does not come up within a few seconds.
+XServer startXvfb(int width, int height, int depth = 24, const std::vector<std::string>& arguments = {});
 
 // Starts Xorg on the dummy driver, with the modes 1024x768 (the desktop's) and 640x480,
 // with its configuration and log in a new temporary directory. Throws with the log
