@@ -92,10 +92,20 @@ SharedDisplay gShared;
 // (the error text, for one) when they end, and keeps it for the process otherwise.
 SDL_Thread* gRefreshThread;
 
+// How the picture reaches the screen, chosen once the window is up by what SDL offers.
+enum class Path {
+    Surface,  // the window's own surface in software: X at 15, 16, 24 and 32 bits
+    Texture,  // a streaming texture through SDL's renderer: Wayland, KMSDRM, X at 30 bits
+};
+
 // The refresh thread's own state; nothing else touches it.
 struct Screen {
     SDL_Window* window;
+    Path path;
     SDL_Surface* shadow;     // 32-bit stand-in when the window surface is not 32-bit
+    SDL_Renderer* renderer;  // the texture path's
+    SDL_Texture* texture;    // 640x480, ARGB8888
+    SDL_PixelFormat* textureFormat;
     int surfaceWidth;
     int surfaceHeight;
     Placement placement;
@@ -184,8 +194,34 @@ void followMonitorMode() {
     screen.clearBorders = true;
 }
 
+void closeScreen();
+
+// Chooses how the picture reaches the screen. On X, SDL draws a window's surface through
+// shared memory, cheaply; elsewhere its window surface is itself a texture behind a
+// renderer, which re-uploads the whole window each time, so a renderer of the program's
+// own with a page-sized texture is cheaper. Where X gives no surface (30-bit visuals),
+// the texture serves there too. False, with the reason, where neither can be had.
+bool choosePath(char* failure, std::size_t failureSize) {
+    Screen& screen = gScreen;
+    if (screen.x11 != nullptr && SDL_GetWindowSurface(screen.window) != nullptr) {
+        screen.path = Path::Surface;
+        return true;
+    }
+    screen.path = Path::Texture;
+    screen.renderer = SDL_CreateRenderer(screen.window, -1, 0);
+    if (screen.renderer != nullptr) {
+        screen.texture = SDL_CreateTexture(screen.renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
+                                           kPageWidth, kPageHeight);
+    }
+    screen.textureFormat = SDL_AllocFormat(SDL_PIXELFORMAT_ARGB8888);
+    if (screen.texture == nullptr || screen.textureFormat == nullptr) {
+        std::snprintf(failure, failureSize, "no surface or texture to show the picture on: %s", SDL_GetError());
+        return false;
+    }
+    return true;
+}
+
 bool openScreen(bool fullScreen, char* failure, std::size_t failureSize) {
-    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     chooseRealDrivers();
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
@@ -199,6 +235,9 @@ bool openScreen(bool fullScreen, char* failure, std::size_t failureSize) {
         SDL_Quit();  // frees the hints too
         return false;
     }
+    // Read when the window's surface is first made: on X, the shared-memory one, not one
+    // behind a GL renderer, which costs far more CPU and memory for the same picture.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
 
     // Only key presses and window events are taken in. Everything else SDL would queue
     // (key releases, typed text, the pointer) is dropped as it arrives, so that a flood
@@ -238,6 +277,13 @@ bool openScreen(bool fullScreen, char* failure, std::size_t failureSize) {
             SDL_SetWindowInputFocus(screen.window);
         }
     }
+    if (!choosePath(failure, failureSize)) {
+        closeScreen();
+        return false;
+    }
+    // A new window counts as in front until it hears otherwise: a Wayland compositor gives
+    // the focus only once the first picture has arrived.
+    screen.focused = true;
     screen.redrawAll = true;
     screen.clearBorders = true;
     return true;
@@ -250,6 +296,12 @@ void closeScreen() {
     }
     if (screen.shadow != nullptr) {
         SDL_FreeSurface(screen.shadow);
+    }
+    if (screen.textureFormat != nullptr) {
+        SDL_FreeFormat(screen.textureFormat);
+    }
+    if (screen.renderer != nullptr) {
+        SDL_DestroyRenderer(screen.renderer);  // its texture with it
     }
     SDL_DestroyWindow(screen.window);
     SDL_Quit();
@@ -357,9 +409,19 @@ void takeEvents(IncomingKeys& incoming) {
     }
 }
 
+// The picture cannot be shown any more: rather than run on with a blank screen, say so
+// and end. A switched monitor is given back by the guardian as the process ends.
+[[noreturn]] void failToShow(const char* what) {
+    char line[300];
+    const int length = std::snprintf(line, sizeof line, "%s: cannot show the picture: %s: %s\n", programName(), what,
+                                     SDL_GetError());
+    [[maybe_unused]] const ssize_t written =
+        write(STDERR_FILENO, line, static_cast<std::size_t>(std::min<int>(length, sizeof line - 1)));
+    _exit(1);
+}
+
 // The surface to convert into: the window's own when it is 32-bit and holds the whole
 // picture; otherwise a 32-bit shadow that is blitted to it, converted and clipped by SDL.
-// Returns null when no surface can be had just now.
 SDL_Surface* drawingSurface(SDL_Surface* windowSurface) {
     Screen& screen = gScreen;
     const bool fits = windowSurface->w >= kPageWidth && windowSurface->h >= kPageHeight;
@@ -380,29 +442,30 @@ SDL_Surface* drawingSurface(SDL_Surface* windowSurface) {
     if (screen.shadow == nullptr) {
         screen.shadow = SDL_CreateRGBSurfaceWithFormat(0, fits ? windowSurface->w : kPageWidth,
                                                        fits ? windowSurface->h : kPageHeight, 32, SDL_PIXELFORMAT_RGB888);
+        if (screen.shadow == nullptr) {
+            failToShow("no surface to convert the picture into");
+        }
     }
     return screen.shadow;
 }
 
-void present(DirtyRect rows, bool paletteChanged) {
+void mapColours(const SDL_PixelFormat* format) {
+    Screen& screen = gScreen;
+    for (int i = 0; i < kPaletteSize; ++i) {
+        screen.colours[i] = SDL_MapRGB(format, levelIntensity(screen.levels[i][0]), levelIntensity(screen.levels[i][1]),
+                                       levelIntensity(screen.levels[i][2]));
+    }
+}
+
+void presentOnSurface(bool paletteChanged) {
     Screen& screen = gScreen;
     SDL_Surface* windowSurface = SDL_GetWindowSurface(screen.window);
     if (windowSurface == nullptr) {
-        return;
+        failToShow("the window has no surface");
     }
     SDL_Surface* target = drawingSurface(windowSurface);
-    if (target == nullptr) {
-        return;
-    }
     if (paletteChanged || screen.redrawAll) {
-        for (int i = 0; i < kPaletteSize; ++i) {
-            screen.colours[i] = SDL_MapRGB(target->format, levelIntensity(screen.levels[i][0]),
-                                           levelIntensity(screen.levels[i][1]), levelIntensity(screen.levels[i][2]));
-        }
-        rows = kWholePage;
-    }
-    if (rows.empty()) {
-        return;
+        mapColours(target->format);
     }
     if (screen.clearBorders) {
         SDL_FillRect(target, nullptr, SDL_MapRGB(target->format, 0, 0, 0));
@@ -411,7 +474,7 @@ void present(DirtyRect rows, bool paletteChanged) {
         SDL_LockSurface(target);
     }
     convertRows(screen.page, screen.colours, static_cast<std::uint8_t*>(target->pixels), target->pitch,
-                screen.placement, rows.top, rows.bottom);
+                screen.placement, 0, kPageHeight - 1);
     if (SDL_MUSTLOCK(target)) {
         SDL_UnlockSurface(target);
     }
@@ -420,13 +483,48 @@ void present(DirtyRect rows, bool paletteChanged) {
         SDL_Rect where{(windowSurface->w - target->w) / 2, (windowSurface->h - target->h) / 2, target->w, target->h};
         SDL_BlitSurface(target, nullptr, windowSurface, &where);
     }
-    const Placement& at = screen.placement;
-    if (screen.clearBorders || target != windowSurface) {
-        SDL_UpdateWindowSurface(screen.window);
+    if (SDL_UpdateWindowSurface(screen.window) != 0) {
+        failToShow("the window's surface would not update");
+    }
+}
+
+// The page converted into the texture at its own size; the renderer scales it by the
+// largest whole factor into the middle of the window, on black.
+void presentThroughTexture(bool paletteChanged) {
+    Screen& screen = gScreen;
+    if (paletteChanged || screen.redrawAll) {
+        mapColours(screen.textureFormat);
+    }
+    void* pixels = nullptr;
+    int pitch = 0;
+    if (SDL_LockTexture(screen.texture, nullptr, &pixels, &pitch) != 0) {
+        failToShow("the texture would not lock");
+    }
+    convertRows(screen.page, screen.colours, static_cast<std::uint8_t*>(pixels), pitch, Placement{1, 0, 0}, 0,
+                kPageHeight - 1);
+    SDL_UnlockTexture(screen.texture);
+    int width = 0, height = 0;
+    SDL_GetRendererOutputSize(screen.renderer, &width, &height);
+    const Placement at = placePicture(width, height);
+    const SDL_Rect where{at.offsetX, at.offsetY, kPageWidth * at.scale, kPageHeight * at.scale};
+    SDL_SetRenderDrawColor(screen.renderer, 0, 0, 0, 255);
+    if (SDL_RenderClear(screen.renderer) != 0 || SDL_RenderCopy(screen.renderer, screen.texture, nullptr, &where) != 0) {
+        failToShow("the renderer would not draw");
+    }
+    SDL_RenderPresent(screen.renderer);
+}
+
+// The whole picture, whenever anything of it changed: the palette changes every frame,
+// so drawing only the rows a disc touched would save nothing.
+void present(bool pageChanged, bool paletteChanged) {
+    Screen& screen = gScreen;
+    if (!pageChanged && !paletteChanged && !screen.redrawAll) {
+        return;
+    }
+    if (screen.path == Path::Surface) {
+        presentOnSurface(paletteChanged);
     } else {
-        const SDL_Rect changed{at.offsetX, at.offsetY + rows.top * at.scale, kPageWidth * at.scale,
-                               (rows.bottom - rows.top + 1) * at.scale};
-        SDL_UpdateWindowSurfaceRects(screen.window, &changed, 1);
+        presentThroughTexture(paletteChanged);
     }
     screen.redrawAll = false;
     screen.clearBorders = false;
@@ -485,7 +583,7 @@ bool refreshPass() {
     }
     followMonitorMode();
     if (!switchedAway()) {
-        present(rows, paletteChanged);
+        present(!rows.empty(), paletteChanged);
     }
     endOnXFault();
     return true;
