@@ -131,15 +131,53 @@ Screen gScreen;
 // ---------------------------------------------------------------------------------
 // The refresh thread.
 
+// An empty DISPLAY or WAYLAND_DISPLAY names no server. Dropped before SDL starts, so that
+// neither SDL nor libwayland goes looking for a server by an empty name.
+void forgetEmptyDisplayNames() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && value[0] == 0) {
+            unsetenv(name);
+        }
+    }
+}
+
+// Whether a Wayland compositor can be reached by name: libwayland looks for a relative
+// name in XDG_RUNTIME_DIR, and where that is unset it only complains on standard error.
+bool waylandNamed() {
+    const char* name = std::getenv("WAYLAND_DISPLAY");
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    return name != nullptr && (name[0] == '/' || (runtime != nullptr && runtime[0] != 0));
+}
+
 // Left to itself, SDL 2.26 falls back to drivers that show nothing when no X or Wayland
 // server answers, and a run nobody can see cannot be ended either. So unless the user
-// chose drivers, only real displays are tried; Wayland only where a compositor is named,
-// since libwayland complains on standard error wherever none runs.
+// chose drivers, only real displays are tried; Wayland only where a compositor is named.
+// X comes first: where Xwayland serves a Wayland desktop, SDL draws without GL there.
 void chooseRealDrivers() {
     if (std::getenv("SDL_VIDEODRIVER") != nullptr) {
         return;
     }
-    SDL_SetHint(SDL_HINT_VIDEODRIVER, std::getenv("WAYLAND_DISPLAY") != nullptr ? "x11,wayland,KMSDRM" : "x11,KMSDRM");
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, waylandNamed() ? "x11,wayland,KMSDRM" : "x11,KMSDRM");
+    // Where the X server lacks RandR, SDL would print Xlib's complaint about it.
+    if (std::getenv("DISPLAY") != nullptr && !displayHasRandr()) {
+        SDL_SetHint(SDL_HINT_VIDEO_X11_XRANDR, "0");
+    }
+}
+
+// Why no display opened, in one line: what the environment named.
+void describeNoDisplay(char* failure, std::size_t failureSize) {
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    char named[160];
+    if (wayland != nullptr && !waylandNamed()) {
+        std::snprintf(named, sizeof named, "WAYLAND_DISPLAY is \"%s\" but XDG_RUNTIME_DIR is not set", wayland);
+    } else {
+        std::snprintf(named, sizeof named, "WAYLAND_DISPLAY is %s%s%s", wayland == nullptr ? "not set" : "\"",
+                      wayland == nullptr ? "" : wayland, wayland == nullptr ? "" : "\"");
+    }
+    std::snprintf(failure, failureSize, "no display server answered (DISPLAY is %s%s%s; %s)",
+                  x11 == nullptr ? "not set" : "\"", x11 == nullptr ? "" : x11, x11 == nullptr ? "" : "\"", named);
 }
 
 // With no window manager nobody places the window, so the program does, as a manager
@@ -228,9 +266,7 @@ bool openScreen(bool fullScreen, char* failure, std::size_t failureSize) {
         if (std::getenv("SDL_VIDEODRIVER") != nullptr) {
             std::snprintf(failure, failureSize, "%s", SDL_GetError());
         } else {
-            const char* display = std::getenv("DISPLAY");
-            std::snprintf(failure, failureSize, "no X11 or Wayland server answered (DISPLAY %s%s)",
-                          display == nullptr ? "is not set" : "is ", display == nullptr ? "" : display);
+            describeNoDisplay(failure, failureSize);
         }
         SDL_Quit();  // frees the hints too
         return false;
@@ -637,6 +673,9 @@ void openDisplay(std::int32_t width, std::int32_t height, std::int32_t bitsPerPi
     }
     // Before SDL opens its connection: SDL chains its own handler to the one it finds.
     handleXErrors();
+    // Before the refresh thread exists, since nothing may change the environment while
+    // another thread may read it.
+    forgetEmptyDisplayNames();
     {
         std::lock_guard<std::mutex> lock(gDisplayLock);
         std::memset(&gShared, 0, sizeof gShared);

@@ -32,22 +32,6 @@ struct GuardianLink {
 
 GuardianLink gLink;
 
-// Whether an X server with RandR answers. Asked on a connection that is closed again
-// before the fork, so that the guardian inherits none.
-bool randrAnswers() {
-    const char* name = std::getenv("DISPLAY");
-    if (name == nullptr || name[0] == 0) {
-        return false;
-    }
-    Display* display = XOpenDisplay(name);
-    if (display == nullptr) {
-        return false;
-    }
-    const bool found = hasRandr(display);
-    XCloseDisplay(display);
-    return found;
-}
-
 // The guardian keeps nothing of the program's but its socket: no terminal, no pipe of a
 // caller's that would stay open after the program, and a name of its own.
 void detachFromProgram(int socket) {
@@ -105,7 +89,8 @@ int leaveQuietly(Display*) { _exit(0); }
 } // namespace
 
 void startModeGuardian() {
-    if (gLink.socket >= 0 || !randrAnswers()) {
+    // Asked on a connection closed again before the fork, so the guardian inherits none.
+    if (gLink.socket >= 0 || !displayHasRandr()) {
         return;
     }
     int ends[2];

@@ -4,6 +4,7 @@
 #include <X11/extensions/Xrandr.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/x11_errors.h"
@@ -245,6 +246,20 @@ bool hasRandr(Display* display) {
     // where the extension is missing.
     return XQueryExtension(display, "RANDR", &opcode, &firstEvent, &firstError) &&
            XRRQueryVersion(display, &major, &minor) && (major > 1 || minor >= 2);
+}
+
+bool displayHasRandr() {
+    const char* name = std::getenv("DISPLAY");
+    if (name == nullptr || name[0] == 0) {
+        return false;
+    }
+    Display* display = XOpenDisplay(name);
+    if (display == nullptr) {
+        return false;
+    }
+    const bool found = hasRandr(display);
+    XCloseDisplay(display);
+    return found;
 }
 
 bool switchMonitor(Display* display, Window lease, int x, int y, MonitorArea& area) {

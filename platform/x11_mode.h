@@ -21,6 +21,10 @@ struct MonitorArea {
 // none.
 bool hasRandr(Display* display);
 
+// The same of the X server DISPLAY names, on a connection of its own closed again; false
+// where none answers.
+bool displayHasRandr();
+
 // Switches the monitor that shows root position (x, y) to 640x480, recording its mode
 // under `lease`. False, with nothing changed, where RandR, the monitor or the mode is
 // missing, another run holds a switch, or the server refuses; `area` is then the
