@@ -241,7 +241,7 @@ void closeScreen();
 // the texture serves there too. False, with the reason, where neither can be had.
 bool choosePath(char* failure, std::size_t failureSize) {
     Screen& screen = gScreen;
-    if (screen.x11 != nullptr && SDL_GetWindowSurface(screen.window) != nullptr) {
+    if (std::strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0 && SDL_GetWindowSurface(screen.window) != nullptr) {
         screen.path = Path::Surface;
         return true;
     }
@@ -299,6 +299,11 @@ bool openScreen(bool fullScreen, char* failure, std::size_t failureSize) {
         return false;
     }
     screen.fullScreen = (SDL_GetWindowFlags(screen.window) & SDL_WINDOW_FULLSCREEN) != 0;
+    // First: a GL renderer makes SDL create the X window anew.
+    if (!choosePath(failure, failureSize)) {
+        closeScreen();
+        return false;
+    }
     SDL_SysWMinfo info;
     SDL_VERSION(&info.version);
     if (SDL_GetWindowWMInfo(screen.window, &info) && info.subsystem == SDL_SYSWM_X11) {
@@ -312,10 +317,6 @@ bool openScreen(bool fullScreen, char* failure, std::size_t failureSize) {
         if (screen.unmanaged) {
             SDL_SetWindowInputFocus(screen.window);
         }
-    }
-    if (!choosePath(failure, failureSize)) {
-        closeScreen();
-        return false;
     }
     // A new window counts as in front until it hears otherwise: a Wayland compositor gives
     // the focus only once the first picture has arrived.

@@ -1,5 +1,6 @@
 #include "program_fixture.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 #include <thread>
@@ -84,6 +85,28 @@ void DisctrailTest::startOnXwayland() {
     ASSERT_TRUE(host) << "cannot connect to " << server.displayName();
     programDisplay = weston.xwaylandDisplay;
     ASSERT_NO_FATAL_FAILURE(startProgramAndWaitForWindow());
+}
+
+void DisctrailTest::startOnWayland() {
+    server = startXvfb(kWestonOutput.width + 256, kWestonOutput.height + 256);
+    weston = startWeston(server, false);
+    host = connectTo(server.displayName());
+    ASSERT_TRUE(host) << "cannot connect to " << server.displayName();
+    display = connectTo(server.displayName());
+    waylandClient = true;
+    program = startDisctrail(std::nullopt, {"WAYLAND_DISPLAY=" + weston.socketName,
+                                            "XDG_RUNTIME_DIR=" + weston.runtimeDirectory});
+    const ProgramWindow output{0, kWestonOutput.left, kWestonOutput.top, kWestonOutput.width, kWestonOutput.height,
+                               true, "weston", 0};
+    const std::optional<double> shown = pollUntil([&] { return showsPicture(output); }, kWindowLimit);
+    if (!shown) {
+        const ExitResult state = waitForExit(program.pid, 0ms);
+        FAIL() << "no picture on weston's output within " << kWindowLimit.count() << " ms; the program "
+               << (state.finished ? state.outcome() : std::string("is still running")) << "; its standard error:\n"
+               << programErrors();
+    }
+    window = output;
+    secondsToWindow = *shown;
 }
 
 void DisctrailTest::startProgramAndWaitForWindow() {
@@ -200,10 +223,24 @@ bool DisctrailTest::showsPicture(const ProgramWindow& shown) {
     if (!host) {
         return showsDrawing(display.get(), shown);
     }
-    // Xwayland has no root window to read back: what shows is on weston's output.
-    const ProgramWindow output{0, kWestonOutput.left, kWestonOutput.top, kWestonOutput.width, kWestonOutput.height,
-                               true, "weston"};
-    return showsDrawing(host.get(), output);
+    // Under weston what shows is on its output, read back from the host, where X and
+    // weston's output share their coordinates. A window is shown when something is drawn
+    // on it; full screen, when it also covers weston's panel and background, the
+    // corners black as the picture's borders.
+    const Rect area{kWestonOutput.left + shown.x, kWestonOutput.top + shown.y, shown.width, shown.height};
+    if (shown.width < kWestonOutput.width || shown.height < kWestonOutput.height) {
+        const Screenshot picture = takeScreenshotOf(host.get(), area);
+        return std::any_of(picture.pixels.begin(), picture.pixels.end(), [](const Rgb& pixel) { return !pixel.isBlack(); });
+    }
+    const Screenshot output = takeScreenshotOf(host.get(), kWestonOutput);
+    const int last = kWestonOutput.width - 16;
+    const int bottom = kWestonOutput.height - 16;
+    for (const auto& [left, top] : {std::pair{0, 0}, std::pair{last, 0}, std::pair{0, bottom}, std::pair{last, bottom}}) {
+        if (nonBlackInPatch(output, left, top, 16) != 0) {
+            return false;
+        }
+    }
+    return std::any_of(output.pixels.begin(), output.pixels.end(), [](const Rgb& pixel) { return !pixel.isBlack(); });
 }
 
 std::string DisctrailTest::programErrors() const { return readFile(program.stderrPath); }

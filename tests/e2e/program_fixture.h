@@ -62,6 +62,10 @@ protected:
     // Xwayland's, `display` connected there, screenshots taken of weston's output on the
     // host. Use under ASSERT_NO_FATAL_FAILURE.
     void startOnXwayland();
+    // Weston nested in an Xvfb of its own, without Xwayland: the program a Wayland client,
+    // `display` connected to the host, whose keys weston passes to the client it focuses.
+    // Waits for the picture on weston's output. Use under ASSERT_NO_FATAL_FAILURE.
+    void startOnWayland();
 
     // Waits until the program's window passes `accept`, and gives it the focus.
     // `what` names the awaited state in the failure message.
@@ -95,6 +99,7 @@ protected:
     Weston weston;
     std::string programDisplay;  // DISPLAY for the program when it is not `server`'s
     DisplayHandle host;          // the server weston shows its output on, when nested
+    bool waylandClient = false;  // the program runs on weston itself: no X window of its own
     DisplayHandle display;
     RunningProgram program;
     ProgramWindow window;

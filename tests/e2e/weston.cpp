@@ -35,7 +35,7 @@ Weston startWeston(const XServer& host, bool xwayland) {
     weston.logPath = weston.runtimeDirectory + "/weston.log";
 
     Launch launch;
-    launch.arguments = {WESTON_PATH,        "--backend=x11-backend.so", "--use-pixman", "--no-config",
+    launch.arguments = {WESTON_PATH,        "--backend=x11-backend.so", "--use-pixman", "--no-config", "--idle-time=0",
                         "--socket=" + weston.socketName, "--width=" + std::to_string(kWestonOutput.width),
                         "--height=" + std::to_string(kWestonOutput.height), "--log=" + weston.logPath};
     if (xwayland) {

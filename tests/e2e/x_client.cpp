@@ -176,8 +176,12 @@ WindowWait waitForProgramWindow(Display* display, pid_t pid, std::chrono::millis
 
 void paintWallpaper(Display* display) {
     const Window root = DefaultRootWindow(display);
-    XSetWindowBackground(display, root,
-                         static_cast<unsigned long>(kWallpaper.red) << 16 | kWallpaper.green << 8 | kWallpaper.blue);
+    XColor wallpaper{};
+    wallpaper.red = static_cast<unsigned short>(kWallpaper.red * 257);
+    wallpaper.green = static_cast<unsigned short>(kWallpaper.green * 257);
+    wallpaper.blue = static_cast<unsigned short>(kWallpaper.blue * 257);
+    XAllocColor(display, DefaultColormap(display, DefaultScreen(display)), &wallpaper);
+    XSetWindowBackground(display, root, wallpaper.pixel);
     XClearWindow(display, root);
     XSync(display, False);
 }
@@ -192,8 +196,9 @@ bool showsDrawing(Display* display, const ProgramWindow& window) {
         return false;
     }
     const Screenshot shot = takeScreenshotOf(display, {left, top, right - left, bottom - top});
+    const Rgb wallpaper = shownWallpaper(display);
     return std::any_of(shot.pixels.begin(), shot.pixels.end(),
-                       [](const Rgb& pixel) { return !pixel.isBlack() && !(pixel == kWallpaper); });
+                       [&](const Rgb& pixel) { return !pixel.isBlack() && !(pixel == wallpaper); });
 }
 
 void focusWindow(Display* display, const ProgramWindow& window) {
@@ -320,6 +325,63 @@ std::optional<int> countClients(Display* display) {
     return count;
 }
 
+namespace {
+
+// A channel of `mask`'s width as 8 bits, its full value mapping to 255, to the nearest:
+// an 8-bit intensity widened to 10 bits and read back comes out as itself.
+std::uint8_t channelOf(unsigned long pixel, unsigned long mask) {
+    if (mask == 0) {
+        return 0;
+    }
+    const int shift = __builtin_ctzl(mask);
+    const unsigned long maximum = mask >> shift;
+    return static_cast<std::uint8_t>((((pixel & mask) >> shift) * 255 + maximum / 2) / maximum);
+}
+
+// The colormap the screen shows now: the first installed one, as on a single-map screen.
+Colormap installedColormap(Display* display) {
+    int count = 0;
+    Colormap* installed = XListInstalledColormaps(display, DefaultRootWindow(display), &count);
+    const Colormap shown = count > 0 ? installed[0] : DefaultColormap(display, DefaultScreen(display));
+    if (installed != nullptr) {
+        XFree(installed);
+    }
+    return shown;
+}
+
+// What a pixel value shows as, as a monitor would: true colour through the visual's
+// masks at any depth, PseudoColor through the colormap the screen shows.
+struct PixelDecoder {
+    const Visual* visual;
+    std::vector<Rgb> cells;  // PseudoColor's
+
+    explicit PixelDecoder(Display* display) : visual(DefaultVisual(display, DefaultScreen(display))) {
+        if (visual->c_class == PseudoColor) {
+            std::vector<XColor> colours(static_cast<std::size_t>(visual->map_entries));
+            for (std::size_t i = 0; i < colours.size(); ++i) {
+                colours[i].pixel = i;
+            }
+            XQueryColors(display, installedColormap(display), colours.data(), static_cast<int>(colours.size()));
+            for (const XColor& colour : colours) {
+                cells.push_back({static_cast<std::uint8_t>(colour.red >> 8), static_cast<std::uint8_t>(colour.green >> 8),
+                                 static_cast<std::uint8_t>(colour.blue >> 8)});
+            }
+        } else if (visual->c_class != TrueColor) {
+            throw std::runtime_error("the screen's visual is neither TrueColor nor PseudoColor");
+        }
+    }
+
+    Rgb operator()(unsigned long pixel) const {
+        if (!cells.empty()) {
+            return cells[pixel % cells.size()];
+        }
+        return {channelOf(pixel, visual->red_mask), channelOf(pixel, visual->green_mask),
+                channelOf(pixel, visual->blue_mask)};
+    }
+};
+
+} // namespace
+
 Screenshot takeScreenshotOf(Display* display, const Rect& area) {
     XImage* image = XGetImage(display, DefaultRootWindow(display), area.left, area.top,
                               static_cast<unsigned>(area.width), static_cast<unsigned>(area.height), AllPlanes,
@@ -327,24 +389,27 @@ Screenshot takeScreenshotOf(Display* display, const Rect& area) {
     if (image == nullptr) {
         throw std::runtime_error("XGetImage of the root window failed for " + describe(area));
     }
-    if (image->depth != 24 || image->red_mask != 0xff0000 || image->green_mask != 0xff00 ||
-        image->blue_mask != 0xff) {
-        XDestroyImage(image);
-        throw std::runtime_error("the root window is not 24-bit with 8-bit channels");
-    }
+    const PixelDecoder decode(display);
     Screenshot picture;
     picture.width = area.width;
     picture.height = area.height;
     picture.pixels.reserve(static_cast<std::size_t>(area.width) * area.height);
     for (int y = 0; y < area.height; ++y) {
         for (int x = 0; x < area.width; ++x) {
-            const unsigned long pixel = XGetPixel(image, x, y);
-            picture.pixels.push_back({static_cast<std::uint8_t>(pixel >> 16), static_cast<std::uint8_t>(pixel >> 8),
-                                      static_cast<std::uint8_t>(pixel)});
+            picture.pixels.push_back(decode(XGetPixel(image, x, y)));
         }
     }
     XDestroyImage(image);
     return picture;
+}
+
+Rgb shownWallpaper(Display* display) {
+    XColor wallpaper{};
+    wallpaper.red = static_cast<unsigned short>(kWallpaper.red * 257);
+    wallpaper.green = static_cast<unsigned short>(kWallpaper.green * 257);
+    wallpaper.blue = static_cast<unsigned short>(kWallpaper.blue * 257);
+    XAllocColor(display, DefaultColormap(display, DefaultScreen(display)), &wallpaper);
+    return PixelDecoder(display)(wallpaper.pixel);
 }
 
 Screenshot takeScreenshot(Display* display) {

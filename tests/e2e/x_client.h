@@ -59,6 +59,8 @@ WindowWait waitForProgramWindow(Display* display, pid_t pid, std::chrono::millis
 // none of the program's 64 levels per channel, so the program can never show it.
 constexpr Rgb kWallpaper{128, 128, 128};
 void paintWallpaper(Display* display);
+// The wallpaper as the screen shows it, at its depth: kWallpaper itself at 24 bits.
+Rgb shownWallpaper(Display* display);
 
 // Whether the part of the window that is on the screen shows something drawn: a pixel
 // that is neither black nor the wallpaper.
