@@ -21,8 +21,10 @@
 //      die (mode_guardian.cpp).
 //  [X] With no window manager, the window placed and sized as a manager would
 //      (x11_window.cpp).
-//  [ ] Hardware palettes: X offers none on true-colour screens, so each refresh after a
-//      palette change converts the whole page.
+//  [X] A hardware palette on 8-bit PseudoColor X screens: the page goes to the screen as
+//      it is and a palette change is only the colormap's cells (x11_colormap.cpp).
+//      True-colour screens offer none, so there each refresh after a palette change
+//      converts the whole page.
 //
 // The refresh thread makes every SDL call. The program's thread only touches the shared
 // page, palette and key queue under gDisplayLock; conversion, upload and presentation
@@ -54,6 +56,7 @@
 #include "platform/page_convert.h"
 #include "platform/program_name.h"
 #include "platform/raster.h"
+#include "platform/x11_colormap.h"
 #include "platform/x11_errors.h"
 #include "platform/x11_mode.h"
 #include "platform/x11_window.h"
@@ -96,6 +99,7 @@ SDL_Thread* gRefreshThread;
 enum class Path {
     Surface,  // the window's own surface in software: X at 15, 16, 24 and 32 bits
     Texture,  // a streaming texture through SDL's renderer: Wayland, KMSDRM, X at 30 bits
+    Indexed,  // the page's indices as they are, under a colormap that is the palette: X at 8 bits
 };
 
 // The refresh thread's own state; nothing else touches it.
@@ -106,6 +110,7 @@ struct Screen {
     SDL_Renderer* renderer;  // the texture path's
     SDL_Texture* texture;    // 640x480, ARGB8888
     SDL_PixelFormat* textureFormat;
+    Colormap colormap;       // the indexed path's: its cells are the palette's entries
     int surfaceWidth;
     int surfaceHeight;
     Placement placement;
@@ -159,10 +164,27 @@ void chooseRealDrivers() {
         return;
     }
     SDL_SetHint(SDL_HINT_VIDEODRIVER, waylandNamed() ? "x11,wayland,KMSDRM" : "x11,KMSDRM");
-    // Where the X server lacks RandR, SDL would print Xlib's complaint about it.
-    if (std::getenv("DISPLAY") != nullptr && !displayHasRandr()) {
+}
+
+// What SDL must be told of the X server before it starts, learned on a connection of the
+// program's own, closed again: where it lacks RandR, not to use it, or SDL prints Xlib's
+// complaint; where its screen is 8-bit PseudoColor, to make the window on that visual
+// rather than on an 8-bit DirectColor one, on which SDL has no surface to offer.
+void prepareSdlForX() {
+    const char* name = std::getenv("DISPLAY");
+    Display* display = name != nullptr ? XOpenDisplay(name) : nullptr;
+    if (display == nullptr) {
+        return;
+    }
+    if (!hasRandr(display)) {
         SDL_SetHint(SDL_HINT_VIDEO_X11_XRANDR, "0");
     }
+    if (const unsigned long visual = pseudoColorVisual(display); visual != 0) {
+        char id[32];
+        std::snprintf(id, sizeof id, "0x%lx", visual);
+        SDL_SetHint(SDL_HINT_VIDEO_X11_WINDOW_VISUALID, id);
+    }
+    XCloseDisplay(display);
 }
 
 // Why no display opened, in one line: what the environment named.
@@ -241,7 +263,13 @@ void closeScreen();
 // the texture serves there too. False, with the reason, where neither can be had.
 bool choosePath(char* failure, std::size_t failureSize) {
     Screen& screen = gScreen;
-    if (std::strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0 && SDL_GetWindowSurface(screen.window) != nullptr) {
+    const SDL_Surface* surface =
+        std::strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0 ? SDL_GetWindowSurface(screen.window) : nullptr;
+    if (surface != nullptr && surface->format->format == SDL_PIXELFORMAT_INDEX8) {
+        screen.path = Path::Indexed;
+        return true;  // the colormap comes once the window's X side is known
+    }
+    if (surface != nullptr) {
         screen.path = Path::Surface;
         return true;
     }
@@ -262,6 +290,7 @@ bool choosePath(char* failure, std::size_t failureSize) {
 bool openScreen(bool fullScreen, char* failure, std::size_t failureSize) {
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     chooseRealDrivers();
+    prepareSdlForX();
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         if (std::getenv("SDL_VIDEODRIVER") != nullptr) {
             std::snprintf(failure, failureSize, "%s", SDL_GetError());
@@ -312,6 +341,15 @@ bool openScreen(bool fullScreen, char* failure, std::size_t failureSize) {
         screen.unmanaged = !windowManagerRuns(screen.x11);
         paintWindowBlack(screen.x11, screen.x11Window);
         placeUnmanagedWindow();
+        if (screen.path == Path::Indexed) {
+            // With no window manager to install the window's colormap, the program does.
+            screen.colormap = makePaletteColormap(screen.x11, screen.x11Window, screen.unmanaged);
+            if (screen.colormap == None) {
+                std::snprintf(failure, failureSize, "the X server gave no colormap for the palette");
+                closeScreen();
+                return false;
+            }
+        }
         // As a manager gives a new window the focus: with none, it would stay on the
         // desktop, and the picture would count as switched away from.
         if (screen.unmanaged) {
@@ -341,6 +379,9 @@ void closeScreen() {
         SDL_DestroyRenderer(screen.renderer);  // its texture with it
     }
     SDL_DestroyWindow(screen.window);
+    if (screen.colormap != None) {
+        XFreeColormap(screen.x11, screen.colormap);
+    }
     SDL_Quit();
     std::memset(&screen, 0, sizeof screen);
 }
@@ -551,8 +592,50 @@ void presentThroughTexture(bool paletteChanged) {
     SDL_RenderPresent(screen.renderer);
 }
 
-// The whole picture, whenever anything of it changed: the palette changes every frame,
-// so drawing only the rows a disc touched would save nothing.
+// The palette into the colormap, which recolours every pixel on the screen at once; the
+// page to the window only where it changed, as it is.
+void presentIndexed(bool pageChanged, bool paletteChanged) {
+    Screen& screen = gScreen;
+    if (paletteChanged || screen.redrawAll) {
+        storePalette(screen.x11, screen.colormap, screen.levels);
+    }
+    if (!pageChanged && !screen.redrawAll) {
+        XFlush(screen.x11);
+        return;
+    }
+    SDL_Surface* surface = SDL_GetWindowSurface(screen.window);
+    if (surface == nullptr) {
+        failToShow("the window has no surface");
+    }
+    if (surface->w != screen.surfaceWidth || surface->h != screen.surfaceHeight) {
+        screen.surfaceWidth = surface->w;
+        screen.surfaceHeight = surface->h;
+        screen.placement = placePicture(surface->w, surface->h);
+        screen.clearBorders = true;
+    }
+    const Placement at = screen.placement;
+    // A window smaller than the picture shows its top-left part.
+    const std::int32_t rows = std::min(kPageHeight, (surface->h - std::max(at.offsetY, 0)) / at.scale);
+    if (surface->w < kPageWidth * at.scale || rows <= 0) {
+        return;
+    }
+    if (screen.clearBorders) {
+        SDL_FillRect(surface, nullptr, 0);  // entry 0, black for the whole run
+    }
+    if (SDL_MUSTLOCK(surface)) {
+        SDL_LockSurface(surface);
+    }
+    copyRows(screen.page, static_cast<std::uint8_t*>(surface->pixels), surface->pitch, at, 0, rows - 1);
+    if (SDL_MUSTLOCK(surface)) {
+        SDL_UnlockSurface(surface);
+    }
+    if (SDL_UpdateWindowSurface(screen.window) != 0) {
+        failToShow("the window's surface would not update");
+    }
+}
+
+// The whole picture, whenever anything of it changed: on true colour the palette changes
+// every frame, so drawing only the rows a disc touched would save nothing.
 void present(bool pageChanged, bool paletteChanged) {
     Screen& screen = gScreen;
     if (!pageChanged && !paletteChanged && !screen.redrawAll) {
@@ -560,8 +643,10 @@ void present(bool pageChanged, bool paletteChanged) {
     }
     if (screen.path == Path::Surface) {
         presentOnSurface(paletteChanged);
-    } else {
+    } else if (screen.path == Path::Texture) {
         presentThroughTexture(paletteChanged);
+    } else {
+        presentIndexed(pageChanged, paletteChanged);
     }
     screen.redrawAll = false;
     screen.clearBorders = false;

@@ -69,3 +69,22 @@ void convertRows(const std::uint8_t* page, const std::uint32_t* colours, std::ui
         }
     }
 }
+
+void copyRows(const std::uint8_t* page, std::uint8_t* target, std::int32_t pitch, Placement placement,
+              std::int32_t first, std::int32_t last) {
+    const std::int32_t scale = placement.scale;
+    for (std::int32_t row = first; row <= last; ++row) {
+        const std::uint8_t* source = page + row * kPageWidth;
+        std::uint8_t* line = target + static_cast<std::ptrdiff_t>(placement.offsetY + row * scale) * pitch + placement.offsetX;
+        if (scale == 1) {
+            std::memcpy(line, source, kPageWidth);
+            continue;
+        }
+        for (int x = 0; x < kPageWidth; ++x) {
+            std::memset(line + x * scale, source[x], static_cast<std::size_t>(scale));
+        }
+        for (std::int32_t i = 1; i < scale; ++i) {
+            std::memcpy(line + static_cast<std::ptrdiff_t>(i) * pitch, line, static_cast<std::size_t>(kPageWidth * scale));
+        }
+    }
+}

@@ -32,3 +32,8 @@ void convertRows(const std::uint8_t* page, const std::uint32_t* colours, std::ui
 void convertLine(const std::uint8_t* source, const std::uint32_t* colours, std::uint32_t* line);
 void convertLineGathering(const std::uint8_t* source, const std::uint32_t* colours, std::uint32_t* line);  // AVX2
 bool canGather();
+
+// Copies page rows first..last as they are into 8-bit target pixels, each page pixel a
+// scale x scale block at the placement: for a screen whose colormap is the palette.
+void copyRows(const std::uint8_t* page, std::uint8_t* target, std::int32_t pitch, Placement placement,
+              std::int32_t first, std::int32_t last);

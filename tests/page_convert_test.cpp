@@ -77,6 +77,35 @@ TEST(ConvertRows, WritesEachPixelAsASharpBlockWithinTheRows) {
     }
 }
 
+// The same blocks for a screen whose colormap is the palette: the indices themselves.
+TEST(CopyRows, WritesEachIndexAsASharpBlockWithinTheRows) {
+    std::vector<std::uint8_t> page(kPageWidth * kPageHeight);
+    for (std::size_t i = 0; i < page.size(); ++i) {
+        page[i] = static_cast<std::uint8_t>(i * 31 + i / kPageWidth);
+    }
+    struct Case {
+        int width, height, first, last;
+    };
+    const Case cases[] = {{640, 480, 0, 479}, {1024, 768, 100, 196}, {1920, 1080, 0, 479}, {1280, 960, 479, 479}};
+    for (const Case& c : cases) {
+        const Placement at = placePicture(c.width, c.height);
+        const int pitch = c.width + 7;  // rows padded, as surfaces may be
+        std::vector<std::uint8_t> target(static_cast<std::size_t>(pitch) * c.height, 0xEE);
+        copyRows(page.data(), target.data(), pitch, at, c.first, c.last);
+        for (int y = 0; y < c.height; ++y) {
+            for (int x = 0; x < pitch; ++x) {
+                const int column = (x - at.offsetX) / at.scale;
+                const int row = (y - at.offsetY) / at.scale;
+                const bool inside = x >= at.offsetX && y >= at.offsetY && x < at.offsetX + kPageWidth * at.scale &&
+                                    row >= c.first && row <= c.last && row < kPageHeight;
+                const std::uint8_t expected = inside ? page[row * kPageWidth + column] : 0xEE;
+                ASSERT_EQ(target[static_cast<std::size_t>(y) * pitch + x], expected)
+                    << c.width << "x" << c.height << " at " << x << "," << y;
+            }
+        }
+    }
+}
+
 TEST(ConvertLine, GatheringAgreesWithTheScalarLoop) {
     if (!canGather()) {
         GTEST_SKIP() << "this processor has no AVX2";

@@ -1,4 +1,4 @@
-// The picture on every kind of display people run: X at 16, 24 and 30 bits, Xwayland and
+// The picture on every kind of display people run: X at 8, 16, 24 and 30 bits, Xwayland and
 // native Wayland under weston. On each it shows, in the palette's own colours where the
 // screen holds them exactly, Alt+Enter switches between full screen and a window, and a
 // key or a request to close the window ends the run with status 0, with nothing said.
@@ -85,6 +85,7 @@ TEST_P(DisplayKindTest, ShowsThePictureSwitchesWithAltEnterAndEndsOnAKey) {
 }
 
 const Kind kKinds[] = {
+    {"Xvfb8", Server::Xvfb, 8, true},  // PseudoColor: the palette is the screen's colormap
     {"Xvfb16", Server::Xvfb, 16, false},
     {"Xvfb24", Server::Xvfb, 24, true},
     {"Xvfb30", Server::Xvfb, 30, true},
