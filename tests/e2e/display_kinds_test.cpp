@@ -84,6 +84,54 @@ TEST_P(DisplayKindTest, ShowsThePictureSwitchesWithAltEnterAndEndsOnAKey) {
     note(std::string(kind.name) + ": picture after " + std::to_string(secondsToWindow) + " s");
 }
 
+// The title bar a decorated Wayland window carries: the topmost run of one dark colour, at
+// least as wide as most of the window, that stops short of the output's right edge (where
+// weston's own panel would run on). Its close button is at its right end.
+std::optional<Rect> findTitleBar(const Screenshot& output) {
+    constexpr int kLeast = 400;
+    for (int y = 0; y < output.height; ++y) {
+        int start = 0;
+        for (int x = 1; x <= output.width; ++x) {
+            if (x < output.width && output.at(x, y) == output.at(start, y)) {
+                continue;
+            }
+            const Rgb& colour = output.at(start, y);
+            const bool dark = std::max({colour.red, colour.green, colour.blue}) < 48;
+            if (dark && x - start >= kLeast && x < output.width - 8) {
+                int bottom = y;
+                while (bottom + 1 < output.height && output.at(start + 1, bottom + 1) == colour) {
+                    ++bottom;
+                }
+                return Rect{start, y, x - start, bottom - y + 1};
+            }
+            start = x;
+        }
+    }
+    return std::nullopt;
+}
+
+TEST_P(DisplayKindTest, ARequestToCloseTheWindowEndsTheRunWithStatusZero) {
+    const Kind& kind = GetParam();
+    ASSERT_NO_FATAL_FAILURE(start());
+    if (kind.server != Server::Wayland) {
+        ASSERT_TRUE(acceptsCloseRequest(display.get(), window.id));
+        sendCloseRequest(display.get(), window.id);
+    } else {
+        // On Wayland only the window's own decorations offer to close it, and weston
+        // draws them only around a window: its close button, clicked as a person does.
+        typeChord(display.get(), {XK_Alt_L, XK_Return});
+        waitForFullScreen(false, "after Alt+Enter");
+        std::optional<Rect> titleBar;
+        ASSERT_TRUE(pollUntil([&] { return (titleBar = findTitleBar(seen())).has_value(); }, kEndLimit))
+            << "no title bar on weston's output";
+        clickAt(display.get(), kWestonOutput.left + titleBar->left + titleBar->width - 15,
+                kWestonOutput.top + titleBar->top + titleBar->height / 2);
+    }
+    const ExitResult result = waitForProgramExit();
+    EXPECT_TRUE(result.exited && result.status == 0) << result.describe();
+    EXPECT_EQ(programErrors(), "");
+}
+
 const Kind kKinds[] = {
     {"Xvfb8", Server::Xvfb, 8, true},  // PseudoColor: the palette is the screen's colormap
     {"Xvfb16", Server::Xvfb, 16, false},

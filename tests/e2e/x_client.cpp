@@ -261,6 +261,17 @@ Window openOtherWindow(Display* display, int x, int y) {
     return 0;
 }
 
+void clickAt(Display* display, int x, int y) {
+    XTestFakeMotionEvent(display, DefaultScreen(display), x, y, CurrentTime);
+    XSync(display, False);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    XTestFakeButtonEvent(display, 1, True, CurrentTime);
+    XSync(display, False);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    XTestFakeButtonEvent(display, 1, False, CurrentTime);
+    XSync(display, False);
+}
+
 void typeChord(Display* display, const std::vector<KeySym>& keys) {
     std::vector<KeyCode> codes;
     for (KeySym key : keys) {

@@ -86,6 +86,11 @@ void activateWindow(Display* display, Window window);
 // chord; a single key is a press and a release.
 void typeChord(Display* display, const std::vector<KeySym>& keys);
 
+// A click of the first button at root position (x, y), as a person's, through XTest: the
+// pointer moves there first and rests a moment, as a compositor nested in the server
+// places its own pointer by the motion it has seen.
+void clickAt(Display* display, int x, int y);
+
 // The window manager's close request: WM_PROTOCOLS / WM_DELETE_WINDOW.
 void sendCloseRequest(Display* display, Window window);
 // A taskbar's close request to the window manager (_NET_CLOSE_WINDOW on the root window),
