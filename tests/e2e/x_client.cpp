@@ -264,7 +264,7 @@ Window openOtherWindow(Display* display, int x, int y) {
 void clickAt(Display* display, int x, int y) {
     XTestFakeMotionEvent(display, DefaultScreen(display), x, y, CurrentTime);
     XSync(display, False);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
     XTestFakeButtonEvent(display, 1, True, CurrentTime);
     XSync(display, False);
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
