@@ -1,10 +1,12 @@
 // The whole program, measured as it runs: disctrail_measured on a private Xvfb for a
 // number of seconds, beside a bare loop of the same 1 ms pauses in this process.
 //
-//   measure_display [--seconds N] [--screen WIDTHxHEIGHT] [--window]
+//   measure_display [--seconds N] [--screen WIDTHxHEIGHT] [--window] [--wayland]
 //
 // --window switches the program to its 640x480 window with Alt+Enter first (use a
-// screen larger than 640x480). Prints one line of "name value" pairs; see BENCHMARKS.md.
+// screen larger than 640x480). --wayland runs it as a Wayland client of weston, nested
+// in the Xvfb with one 1024x768 output (--screen is then ignored); weston's own CPU is
+// reported beside the program's. Prints lines of "name value" pairs; see BENCHMARKS.md.
 #include <X11/keysym.h>
 
 #include <atomic>
@@ -22,6 +24,7 @@
 #include <unistd.h>
 
 #include "child_process.h"
+#include "weston.h"
 #include "x_client.h"
 #include "x_server.h"
 
@@ -34,6 +37,7 @@ struct Options {
     int width = 640;
     int height = 480;
     bool window = false;
+    bool wayland = false;
 };
 
 Options parse(int argc, char** argv) {
@@ -46,8 +50,10 @@ Options parse(int argc, char** argv) {
             std::sscanf(argv[++i], "%dx%d", &options.width, &options.height);
         } else if (argument == "--window") {
             options.window = true;
+        } else if (argument == "--wayland") {
+            options.wayland = true;
         } else {
-            std::fprintf(stderr, "usage: measure_display [--seconds N] [--screen WIDTHxHEIGHT] [--window]\n");
+            std::fprintf(stderr, "usage: measure_display [--seconds N] [--screen WIDTHxHEIGHT] [--window] [--wayland]\n");
             std::exit(2);
         }
     }
@@ -112,14 +118,28 @@ void bareLoop(const std::atomic<bool>& running, long& pauses) {
 } // namespace
 
 int main(int argc, char** argv) {
-    const Options options = parse(argc, argv);
+    Options options = parse(argc, argv);
+    if (options.wayland) {
+        options.width = kWestonOutput.width + 256;
+        options.height = kWestonOutput.height + 256;
+    }
     XServer server = startXvfb(options.width, options.height);
+    Weston weston;
+    if (options.wayland) {
+        weston = startWeston(server, false);
+    }
     const std::string report = makeTemporaryFile("disctrail-measure");
 
     Launch launch;
     launch.arguments = {DISCTRAIL_MEASURED_PATH};
     launch.environment = environmentWithoutDisplay();
-    launch.environment.push_back("DISPLAY=" + server.displayName());
+    if (options.wayland) {
+        std::erase_if(launch.environment, [](const std::string& entry) { return entry.starts_with("XDG_RUNTIME_DIR="); });
+        launch.environment.push_back("WAYLAND_DISPLAY=" + weston.socketName);
+        launch.environment.push_back("XDG_RUNTIME_DIR=" + weston.runtimeDirectory);
+    } else {
+        launch.environment.push_back("DISPLAY=" + server.displayName());
+    }
     launch.environment.push_back("DISCTRAIL_MEASURE_REPORT=" + report);
     launch.stdoutPath = makeTemporaryFile("disctrail-stdout");
     launch.stderrPath = makeTemporaryFile("disctrail-stderr");
@@ -127,27 +147,43 @@ int main(int argc, char** argv) {
     const pid_t pid = startProcess(launch);
 
     DisplayHandle display = connectTo(server.displayName());
-    const WindowWait shown = waitForProgramWindow(display.get(), pid, 10s, [&](const ProgramWindow& window) {
-        return showsDrawing(display.get(), window);
-    });
-    if (!shown.accepted) {
+    bool shown = false;
+    if (options.wayland) {
+        // Weston gives the new window the focus; the keys below reach it through weston.
+        for (int tries = 0; tries < 500 && !shown; ++tries) {
+            shown = westonShowsFullScreenPicture(display.get());
+            std::this_thread::sleep_for(20ms);
+        }
+    } else {
+        const WindowWait wait = waitForProgramWindow(display.get(), pid, 10s, [&](const ProgramWindow& window) {
+            return showsDrawing(display.get(), window);
+        });
+        shown = wait.accepted;
+        if (shown) {
+            focusWindow(display.get(), *wait.window);
+        }
+    }
+    if (!shown) {
         std::fprintf(stderr, "measure_display: the program showed no picture\n%s", tailOfFile(launch.stderrPath, 5).c_str());
         killAndReap(pid);
+        stopWeston(weston);
         stopXServer(server);
         return 1;
     }
-    focusWindow(display.get(), *shown.window);
     if (options.window) {
         typeChord(display.get(), {XK_Alt_L, XK_Return});
-        waitForProgramWindow(display.get(), pid, 5s, [](const ProgramWindow& window) {
-            return window.width == 640 && window.height == 480;
-        });
+        if (!options.wayland) {
+            waitForProgramWindow(display.get(), pid, 5s, [](const ProgramWindow& window) {
+                return window.width == 640 && window.height == 480;
+            });
+        }
     }
     std::this_thread::sleep_for(1s);  // past start-up and the switch
 
     std::atomic<bool> running{true};
     long barePauses = 0;
     const double cpuBefore = cpuSeconds(pid);
+    const double westonBefore = options.wayland ? cpuSeconds(weston.pid) : 0;
     const std::int64_t windowStart = monotonicNanoseconds();
     std::thread bare(bareLoop, std::cref(running), std::ref(barePauses));
     std::this_thread::sleep_for(std::chrono::seconds(options.seconds));
@@ -155,9 +191,10 @@ int main(int argc, char** argv) {
     bare.join();
     const std::int64_t windowEnd = monotonicNanoseconds();
     const double cpuAfter = cpuSeconds(pid);
+    const double westonAfter = options.wayland ? cpuSeconds(weston.pid) : 0;
     const long peakKilobytes = statusKilobytes(pid, "VmHWM");
 
-    if (const auto window = findProgramWindow(display.get(), pid)) {
+    if (const auto window = findProgramWindow(display.get(), pid); window && !options.wayland) {
         focusWindow(display.get(), *window);
     }
     typeChord(display.get(), {XK_q});
@@ -166,6 +203,7 @@ int main(int argc, char** argv) {
         killAndReap(pid);
     }
     display.reset();
+    stopWeston(weston);
     stopXServer(server);
 
     std::map<std::string, double> measured = readReport(report);
@@ -174,8 +212,9 @@ int main(int argc, char** argv) {
     const double refreshSeconds = (measured["end_ns"] - measured["first_refresh_ns"]) / 1e9;
     const double framesPerSecond = frameSeconds > 0 ? (measured["frames"] - 1) / frameSeconds : 0;
     const double barePerSecond = static_cast<double>(barePauses) / seconds;
-    std::printf("screen %dx%d%s seconds %.1f exit %s\n", options.width, options.height, options.window ? " window" : " fullscreen",
-                seconds, ended.outcome().c_str());
+    std::printf("screen %dx%d%s%s seconds %.1f exit %s\n", options.wayland ? kWestonOutput.width : options.width,
+                options.wayland ? kWestonOutput.height : options.height, options.window ? " window" : " fullscreen",
+                options.wayland ? " wayland" : "", seconds, ended.outcome().c_str());
     std::printf("frames_per_second %.1f bare_loop_per_second %.1f pace_ratio %.3f\n", framesPerSecond, barePerSecond,
                 framesPerSecond / barePerSecond);
     std::printf("frame_work_p50_us %.0f frame_work_p99_us %.0f frame_work_max_us %.1f\n", measured["frame_work_p50_us"],
@@ -187,6 +226,9 @@ int main(int argc, char** argv) {
                 100.0 * (cpuAfter - cpuBefore) / seconds, peakKilobytes / 1024.0,
                 refreshSeconds > 0 ? measured["refreshes"] / refreshSeconds : 0,
                 (measured["first_refresh_ns"] - static_cast<double>(launched)) / 1e6);
+    if (options.wayland) {
+        std::printf("weston_cpu_percent %.2f\n", 100.0 * (westonAfter - westonBefore) / seconds);
+    }
     std::remove(report.c_str());
     std::remove(launch.stdoutPath.c_str());
     std::remove(launch.stderrPath.c_str());

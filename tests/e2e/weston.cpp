@@ -2,12 +2,14 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <stdexcept>
 #include <thread>
 
 #include "child_process.h"
+#include "x_client.h"
 
 namespace {
 
@@ -81,4 +83,16 @@ void stopWeston(Weston& weston) {
         std::filesystem::remove_all(weston.runtimeDirectory, ignored);
         weston.runtimeDirectory.clear();
     }
+}
+
+bool westonShowsFullScreenPicture(Display* host) {
+    const Screenshot output = takeScreenshotOf(host, kWestonOutput);
+    const int right = kWestonOutput.width - 16;
+    const int bottom = kWestonOutput.height - 16;
+    for (const auto& [left, top] : {std::pair{0, 0}, std::pair{right, 0}, std::pair{0, bottom}, std::pair{right, bottom}}) {
+        if (nonBlackInPatch(output, left, top, 16) != 0) {
+            return false;
+        }
+    }
+    return std::any_of(output.pixels.begin(), output.pixels.end(), [](const Rgb& pixel) { return !pixel.isBlack(); });
 }

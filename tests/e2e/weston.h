@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include <X11/Xlib.h>
+
 #include "screenshot.h"
 #include "x_server.h"
 
@@ -27,3 +29,8 @@ constexpr Rect kWestonOutput{0, 0, 1024, 768};
 // takes clients. Throws with its log when it does not.
 Weston startWeston(const XServer& host, bool xwayland);
 void stopWeston(Weston& weston);
+
+// Whether weston's output, read back from `host`, shows a full-screen picture: its
+// panel and background covered, the corners black as the picture's borders, and
+// something drawn.
+bool westonShowsFullScreenPicture(Display* host);
