@@ -78,16 +78,6 @@ INSTANTIATE_TEST_SUITE_P(
 // ---------------------------------------------------------------------------------
 // The screen refuses full screen: a centred 640x480 window instead.
 
-// Preloading into a program built with AddressSanitizer needs its link-order check off.
-std::string asanOptionsForPreload() {
-    const char* current = std::getenv("ASAN_OPTIONS");
-    std::string options = "ASAN_OPTIONS=";
-    if (current != nullptr && *current != 0) {
-        options += std::string(current) + ":";
-    }
-    return options + "verify_asan_link_order=0";
-}
-
 // Whether two screenshots of the same area differ anywhere: the palette turns every
 // frame, so a running animation never shows the same picture 200 ms apart.
 bool differ(const Screenshot& first, const Screenshot& second) { return first.pixels != second.pixels; }
@@ -110,8 +100,10 @@ TEST_P(RefusedFullScreenTest, ShowsACentredWindowTitledDisctrailInstead) {
     paintWallpaper(display.get());
     const RemovedAtEnd refusalLog{makeTemporaryFile("disctrail-refusals")};
     const std::string& refusals = refusalLog.path;
-    program = startDisctrail(server.displayName(), {std::string("LD_PRELOAD=") + REFUSE_FULLSCREEN_PATH,
-                                                    asanOptionsForPreload(), "REFUSE_FULLSCREEN_LOG=" + refusals});
+    std::vector<std::string> environment = sanitizerEnvironment({.preload = true});
+    environment.insert(environment.end(), {std::string("LD_PRELOAD=") + REFUSE_FULLSCREEN_PATH,
+                                           "REFUSE_FULLSCREEN_LOG=" + refusals});
+    program = startDisctrail(server.displayName(), environment);
     ASSERT_NO_FATAL_FAILURE(waitForWindow(
         [](const ProgramWindow& found) { return found.width == 640 && found.height == 480; }, "a 640x480 window"));
     const double shownAfter = secondsToWindow;
@@ -196,6 +188,8 @@ TEST_P(CrashTest, GivesTheDesktopItsModeBackWithinTwoSeconds) {
     ASSERT_TRUE(display) << "cannot connect to Xorg on " << server.displayName();
     ASSERT_EQ(describeMode(monitorMode(display.get())), describeMode(kDesktopMode)) << "before the program";
     const std::optional<int> clientsBefore = countClients(display.get());
+    // The signals are the kernel's to deliver, as in the program as shipped.
+    programEnvironment = sanitizerEnvironment({.kernelSignals = true});
     ASSERT_NO_FATAL_FAILURE(startProgramAndWaitForWindow());
     const ModeWait fullScreen = waitForMonitorMode(display.get(), kProgramMode, kEndLimit);
     ASSERT_TRUE(fullScreen.reached) << "full screen shows " << describeMode(fullScreen.seen);

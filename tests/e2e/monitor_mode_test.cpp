@@ -322,8 +322,10 @@ class GuardianRaceTest : public MonitorTest, public testing::WithParamInterface<
 TEST_P(GuardianRaceTest, AMonitorIsSwitchedOnlyUnderTheGuardiansLease) {
     const Race& race = GetParam();
     ASSERT_NO_FATAL_FAILURE(startServer(ProgramMonitor::Right));
-    program = startDisctrail(server.displayName(), {"LD_PRELOAD=" DELAY_GUARDIAN_PATH,
-                                                    "DELAY_GUARDIAN_MS=" + std::to_string(race.guardianDelayMs)});
+    std::vector<std::string> environment = sanitizerEnvironment({.preload = true, .kernelSignals = true});
+    environment.insert(environment.end(), {"LD_PRELOAD=" DELAY_GUARDIAN_PATH,
+                                           "DELAY_GUARDIAN_MS=" + std::to_string(race.guardianDelayMs)});
+    program = startDisctrail(server.displayName(), environment);
     ASSERT_NO_FATAL_FAILURE(waitForWindow([](const ProgramWindow&) { return true; }, "shown"));
 
     if (race.signal == 0) {

@@ -35,6 +35,37 @@ RunningProgram startDisctrail(const std::optional<std::string>& displayName,
     return program;
 }
 
+namespace {
+
+// A sanitizer's options as the tests run with, and more.
+std::string optionsWith(const char* variable, const std::string& options) {
+    const char* current = std::getenv(variable);
+    return std::string(variable) + "=" +
+           (current != nullptr && *current != 0 ? std::string(current) + ":" : std::string()) + options;
+}
+
+} // namespace
+
+std::vector<std::string> sanitizerEnvironment(const SanitizerNeeds& needs) {
+    const std::string kernelsOwn = "handle_segv=0:handle_sigbus=0:handle_sigfpe=0";
+    std::string address;
+    for (const auto& [needed, option] : {std::pair{needs.preload, "verify_asan_link_order=0"},
+                                         std::pair{needs.noLeakReport, "detect_leaks=0"},
+                                         std::pair{needs.kernelSignals, kernelsOwn.c_str()}}) {
+        if (needed) {
+            address += (address.empty() ? "" : ":") + std::string(option);
+        }
+    }
+    std::vector<std::string> entries;
+    if (!address.empty()) {
+        entries.push_back(optionsWith("ASAN_OPTIONS", address));
+    }
+    if (needs.kernelSignals) {
+        entries.push_back(optionsWith("TSAN_OPTIONS", kernelsOwn));
+    }
+    return entries;
+}
+
 std::optional<double> pollUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
     using Clock = std::chrono::steady_clock;
     const Clock::time_point start = Clock::now();
@@ -94,8 +125,13 @@ void DisctrailTest::startOnWayland() {
     ASSERT_TRUE(host) << "cannot connect to " << server.displayName();
     display = connectTo(server.displayName());
     waylandClient = true;
-    program = startDisctrail(std::nullopt, {"WAYLAND_DISPLAY=" + weston.socketName,
-                                            "XDG_RUNTIME_DIR=" + weston.runtimeDirectory});
+    // SDL draws through GL on Wayland.
+    std::vector<std::string> environment = programEnvironment;
+    environment.insert(environment.end(), {"WAYLAND_DISPLAY=" + weston.socketName,
+                                           "XDG_RUNTIME_DIR=" + weston.runtimeDirectory});
+    const std::vector<std::string> sanitizer = sanitizerEnvironment({.noLeakReport = true});
+    environment.insert(environment.end(), sanitizer.begin(), sanitizer.end());
+    program = startDisctrail(std::nullopt, environment);
     const ProgramWindow output{0, kWestonOutput.left, kWestonOutput.top, kWestonOutput.width, kWestonOutput.height,
                                true, "weston", 0};
     const std::optional<double> shown = pollUntil([&] { return showsPicture(output); }, kWindowLimit);
@@ -116,7 +152,7 @@ void DisctrailTest::startProgramAndWaitForWindow() {
     if (!host) {
         paintWallpaper(display.get());
     }
-    program = startDisctrail(programOn);
+    program = startDisctrail(programOn, programEnvironment);
     ASSERT_NO_FATAL_FAILURE(waitForWindow([](const ProgramWindow&) { return true; }, "shown"));
 }
 

@@ -38,6 +38,21 @@ struct RunningProgram {
 RunningProgram startDisctrail(const std::optional<std::string>& displayName,
                               const std::vector<std::string>& extraEnvironment = {}, int inheritedFd = -1);
 
+// What a program built with a sanitizer must be told for a test, beside the options the
+// tests run with. Programs built without one ignore it all.
+struct SanitizerNeeds {
+    // A library is preloaded: AddressSanitizer must skip its check that its runtime
+    // comes first.
+    bool preload = false;
+    // SDL draws through GL: it unloads the GL driver before LeakSanitizer reports at exit,
+    // and the driver's own allocations can no longer be told from anyone's.
+    bool noLeakReport = false;
+    // SIGSEGV, SIGBUS and SIGFPE are the kernel's to deliver, as in the program as shipped,
+    // not the sanitizer's to report.
+    bool kernelSignals = false;
+};
+std::vector<std::string> sanitizerEnvironment(const SanitizerNeeds& needs);
+
 // Polls `done` every 10 ms until it holds or `limit` runs out: the seconds it took, or
 // nothing when it never held.
 std::optional<double> pollUntil(const std::function<bool()>& done, std::chrono::milliseconds limit);
@@ -98,6 +113,7 @@ protected:
     WindowManager windowManager;
     Weston weston;
     std::string programDisplay;  // DISPLAY for the program when it is not `server`'s
+    std::vector<std::string> programEnvironment;  // further entries for the program started
     DisplayHandle host;          // the server weston shows its output on, when nested
     bool waylandClient = false;  // the program runs on weston itself: no X window of its own
     DisplayHandle display;

@@ -21,8 +21,10 @@ class XErrorTest : public DisctrailTest, public testing::WithParamInterface<Prov
 TEST_P(XErrorTest, EndsWithOneLineNamingTheRequestAndStatusOne) {
     const Provoked& provoked = GetParam();
     server = startXvfb(1024, 768);
-    program = startDisctrail(server.displayName(),
-                             {"LD_PRELOAD=" PROVOKE_X_ERRORS_PATH, std::string("PROVOKE_X_ERROR=") + provoked.error});
+    std::vector<std::string> environment = sanitizerEnvironment({.preload = true});
+    environment.insert(environment.end(),
+                       {"LD_PRELOAD=" PROVOKE_X_ERRORS_PATH, std::string("PROVOKE_X_ERROR=") + provoked.error});
+    program = startDisctrail(server.displayName(), environment);
     const ExitResult result = waitForProgramExit(kWindowLimit);
     ASSERT_TRUE(result.finished);
     EXPECT_TRUE(result.exited && result.status == 1) << result.describe();
@@ -48,7 +50,9 @@ TEST_F(DisctrailTest, ARefusedModeSwitchLeavesTheMonitorAsItIsAndTheRunGoesOn) {
     display = connectTo(server.displayName());
     ASSERT_TRUE(display);
     const std::optional<Size> desktop = monitorMode(display.get());
-    program = startDisctrail(server.displayName(), {"LD_PRELOAD=" PROVOKE_X_ERRORS_PATH, "PROVOKE_X_ERROR=mode"});
+    std::vector<std::string> environment = sanitizerEnvironment({.preload = true});
+    environment.insert(environment.end(), {"LD_PRELOAD=" PROVOKE_X_ERRORS_PATH, "PROVOKE_X_ERROR=mode"});
+    program = startDisctrail(server.displayName(), environment);
     ASSERT_NO_FATAL_FAILURE(waitForWindow([](const ProgramWindow& found) { return found.width == 1024; },
                                           "full screen on the monitor as it is"));
     // Asked again on the way back from a window: refused again, survived again.
