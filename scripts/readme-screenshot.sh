@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/ensure-packages.sh g++ cmake ninja-build libsdl2-dev libgtest-dev xvfb libx11-dev libpng-dev
+scripts/ensure-packages.sh g++ cmake ninja-build libsdl2-dev libgtest-dev libmpfr-dev xvfb libx11-dev libpng-dev
 cmake -S . -B build -G Ninja >/dev/null
 cmake --build build --target disctrail screenshot >/dev/null
 

@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/ensure-packages.sh g++ cmake ninja-build libsdl2-dev libgtest-dev
+scripts/ensure-packages.sh g++ cmake ninja-build libsdl2-dev libgtest-dev libmpfr-dev
 
 cmake -S . -B build -G Ninja >/dev/null
 cmake --build build --target disctrail >/dev/null

@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 here=$PWD
 
-scripts/ensure-packages.sh g++ cmake ninja-build libgtest-dev libbenchmark-dev libsdl2-dev \
+scripts/ensure-packages.sh g++ cmake ninja-build libgtest-dev libmpfr-dev libbenchmark-dev libsdl2-dev \
   xvfb libx11-dev libxtst-dev libxres-dev libpng-dev xserver-xorg-core xserver-xorg-video-dummy openbox
 
 export ASAN_OPTIONS=detect_leaks=1:halt_on_error=1

@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 seconds="${1:-600}"
 build="${DISCTRAIL_BUILD_DIR:-build}"
 
-scripts/ensure-packages.sh g++ cmake ninja-build libgtest-dev libbenchmark-dev libsdl2-dev \
+scripts/ensure-packages.sh g++ cmake ninja-build libgtest-dev libmpfr-dev libbenchmark-dev libsdl2-dev \
   xvfb libx11-dev libxtst-dev libxrandr-dev libxres-dev
 cmake -S . -B "$build" -G Ninja >/dev/null
 cmake --build "$build" --target soak disctrail >/dev/null
