@@ -10,8 +10,8 @@ cd "$(dirname "$0")/.."
 smoke=false
 [ "${1:-}" = "--smoke" ] && smoke=true
 
-scripts/ensure-packages.sh g++ cmake ninja-build libgtest-dev libmpfr-dev libbenchmark-dev libsdl2-dev xvfb libx11-dev libxtst-dev
-cmake -S . -B build -G Ninja >/dev/null
+scripts/ensure-packages.sh benchmarks
+cmake --preset bench >/dev/null
 cmake --build build --target raster_bench convert_bench measure_display >/dev/null
 
 if $smoke; then
