@@ -40,6 +40,16 @@ for package in "${wanted[@]}"; do
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
+# A package of another architecture (name:arch) needs that architecture enabled first.
+architectures=()
+for package in "${missing[@]}"; do
+  architecture=${package#*:}
+  if [ "$architecture" != "$package" ] && [ "$architecture" != "$(dpkg --print-architecture)" ] &&
+     ! dpkg --print-foreign-architectures | grep -qx "$architecture"; then
+    architectures+=("$architecture")
+  fi
+done
+
 command=(apt-get install -y --no-install-recommends "${missing[@]}")
 if [ "$(id -u)" -eq 0 ]; then
   run=()
@@ -47,14 +57,22 @@ elif command -v sudo >/dev/null 2>&1; then
   run=(sudo)
 else
   echo "disctrail needs these Debian packages: ${missing[*]}" >&2
-  echo "Install them as root with: apt-get update && ${command[*]}" >&2
+  echo "Install them as root with:" >&2
+  for architecture in "${architectures[@]}"; do
+    echo "  dpkg --add-architecture $architecture" >&2
+  done
+  echo "  apt-get update && ${command[*]}" >&2
   exit 1
 fi
 
 export DEBIAN_FRONTEND=noninteractive
+for architecture in "${architectures[@]}"; do
+  echo "Enabling Debian's $architecture packages..."
+  "${run[@]}" dpkg --add-architecture "$architecture"
+done
 echo "Installing ${missing[*]} from Debian's archive..."
 # An install can fail on a stale package list; refresh it once and try again.
-if ! "${run[@]}" "${command[@]}" >/dev/null 2>&1; then
+if [ ${#architectures[@]} -gt 0 ] || ! "${run[@]}" "${command[@]}" >/dev/null 2>&1; then
   "${run[@]}" apt-get update -q >/dev/null
   "${run[@]}" "${command[@]}" >/dev/null
 fi
