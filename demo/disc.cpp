@@ -18,8 +18,9 @@
 //   could in principle end on another float than rounding through 64. For the 32768
 //   draws and the 11,796,480 phases that can occur (the multiples of 2^-15 in (0, 360])
 //   it does not: tests/disc_exhaustive_test.cpp checks every one of them against the
-//   exact values on every build. It holds only while the compiler keeps each product
-//   and sum a separate rounding, hence -ffp-contract=off and no fast-math.
+//   exact values on every build. That check is of the expressions as written, each
+//   product and sum rounded on its own; -ffp-contract=off and no fast-math hold the
+//   compiler to them.
 
 namespace {
 
