@@ -5,6 +5,7 @@
 
 #include "platform/page_convert.h"
 #include "platform/raster.h"
+#include "tests/variants.h"
 
 TEST(PaletteColour, KeepsSixBitsAndShowsEachLevelAsItsExactIntensity) {
     struct Case {
@@ -81,10 +82,7 @@ namespace {
 
 // Every way of converting a row at scale 1 this processor can run, each held to the
 // definition; ConvertRows above checks the one convertRows chooses.
-struct LineConverter {
-    const char* name;
-    void (*convert)(const std::uint8_t* source, const std::uint32_t* colours, std::uint32_t* line);
-};
+using LineConverter = Variant<void(const std::uint8_t* source, const std::uint32_t* colours, std::uint32_t* line)>;
 
 std::vector<LineConverter> convertersHere() {
     std::vector<LineConverter> converters{{"Scalar", convertLine}};
@@ -96,14 +94,11 @@ std::vector<LineConverter> convertersHere() {
     return converters;
 }
 
-void PrintTo(const LineConverter& converter, std::ostream* out) { *out << converter.name; }
-
 class ConvertLine : public ::testing::TestWithParam<LineConverter> {};
 
 } // namespace
 
-INSTANTIATE_TEST_SUITE_P(Converters, ConvertLine, ::testing::ValuesIn(convertersHere()),
-                         [](const ::testing::TestParamInfo<LineConverter>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Converters, ConvertLine, ::testing::ValuesIn(convertersHere()), VariantName());
 
 TEST_P(ConvertLine, EachPixelIsItsIndexsColourAndNothingPastTheRow) {
     std::uint8_t source[kPageWidth];
@@ -117,7 +112,7 @@ TEST_P(ConvertLine, EachPixelIsItsIndexsColourAndNothingPastTheRow) {
         }
         std::uint32_t line[kPageWidth + 1];
         line[kPageWidth] = 0xDEADBEEF;
-        GetParam().convert(source, colours, line);
+        GetParam().run(source, colours, line);
         for (int x = 0; x < kPageWidth; ++x) {
             ASSERT_EQ(line[x], colours[source[x]]) << "pattern " << pattern << " at " << x;
         }

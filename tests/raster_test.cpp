@@ -8,6 +8,7 @@
 
 #include "platform/raster.h"
 #include "tests/raster_reference.h"
+#include "tests/variants.h"
 
 namespace {
 
@@ -52,13 +53,10 @@ struct GuardedPage {
 
 // Every variant of the raster this processor can run, each held to every case below:
 // the one rasterCircle chooses, and each build of the rule on its own.
-struct Variant {
-    const char* name;
-    DirtyRect (*draw)(std::uint8_t* page, float x, float y, float radius, std::int32_t colour);
-};
+using RasterVariant = Variant<DirtyRect(std::uint8_t* page, float x, float y, float radius, std::int32_t colour)>;
 
-std::vector<Variant> variantsHere() {
-    std::vector<Variant> variants{{"Chosen", rasterCircle}, {"Portable", rasterCirclePortable}};
+std::vector<RasterVariant> variantsHere() {
+    std::vector<RasterVariant> variants{{"Chosen", rasterCircle}, {"Portable", rasterCirclePortable}};
 #if DISCTRAIL_X86
     if (cpuHasAvx2()) {
         variants.push_back({"Avx2", rasterCircleAvx2});
@@ -67,19 +65,16 @@ std::vector<Variant> variantsHere() {
     return variants;
 }
 
-void PrintTo(const Variant& variant, std::ostream* out) { *out << variant.name; }
-
-class RasterCircle : public ::testing::TestWithParam<Variant> {
+class RasterCircle : public ::testing::TestWithParam<RasterVariant> {
 protected:
     DirtyRect draw(std::uint8_t* page, float x, float y, float radius, std::int32_t colour) {
-        return GetParam().draw(page, x, y, radius, colour);
+        return GetParam().run(page, x, y, radius, colour);
     }
 };
 
 } // namespace
 
-INSTANTIATE_TEST_SUITE_P(Variants, RasterCircle, ::testing::ValuesIn(variantsHere()),
-                         [](const ::testing::TestParamInfo<Variant>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Variants, RasterCircle, ::testing::ValuesIn(variantsHere()), VariantName());
 
 TEST_P(RasterCircle, RadiusSixteenCoversTheTabledHalfWidths) {
     GuardedPage page;
