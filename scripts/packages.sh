@@ -18,9 +18,9 @@ packages_benchmarks=("${packages_run[@]}" libbenchmark-dev xvfb libxtst-dev libx
 packages_screenshot=("${packages_run[@]}" xvfb libpng-dev)
 # scripts/fuzz.sh: libFuzzer comes with clang's runtime.
 packages_fuzz=("${packages_run[@]}" clang libclang-rt-14-dev)
-# scripts/test-clang.sh: the unit tests built with clang.
+# scripts/test-toolchain.sh clang: the unit tests built with clang.
 packages_clang=("${packages_run[@]}" "${packages_unit_tests[@]}" clang)
-# scripts/test-aarch64.sh: the cross compiler, qemu, and the arm64 builds of the libraries.
+# scripts/test-toolchain.sh aarch64: the cross compiler, qemu, and the arm64 builds of the libraries.
 packages_aarch64=(cmake ninja-build g++-aarch64-linux-gnu qemu-user
                   libsdl2-dev:arm64 libx11-dev:arm64 libxrandr-dev:arm64 libgtest-dev:arm64 libmpfr-dev:arm64)
 
