@@ -2,18 +2,6 @@
 // screen's edges, pulsates between 16 and 48 pixels and steps through the colour ramp.
 #pragma once
 
-#include <limits>
-
-// The disc's arithmetic is carried in the x87 80-bit extended format and rounded to a
-// float only where a field is stored; computed any other way, about a third of the
-// starting positions and radii come out one bit off.
-static_assert(std::numeric_limits<long double>::radix == 2 &&
-                  std::numeric_limits<long double>::digits == 64 &&
-                  std::numeric_limits<long double>::max_exponent == 16384,
-              "disctrail needs long double to be the 80-bit extended format (64-bit "
-              "significand), as GCC and Clang give it on x86-64; this compiler's long "
-              "double would compute different discs");
-
 struct DiscState {
     float x;          // column of the centre, pixels from the left edge
     float y;          // row of the centre, pixels from the top
@@ -32,3 +20,10 @@ void initDisc(DiscState& disc);
 // One frame: advance the phase, draw the disc where it stands, move it, bounce it off
 // the edges and step its colour.
 void stepDisc(DiscState& disc);
+
+// The disc's only two values that are not exact in binary, each rounded to a float:
+// the first centre's column for a draw u (k/32768), and the radius for a phase in
+// degrees. initDisc and stepDisc compute them here and nowhere else, so that they can
+// be checked for every input the program can give them.
+float discStartX(double draw);
+float discRadius(float phase);

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#if DISCTRAIL_X86
 #include <immintrin.h>
+#endif
 
 #include "platform/raster.h"
 
@@ -14,6 +16,7 @@ void convertLine(const std::uint8_t* source, const std::uint32_t* colours, std::
     }
 }
 
+#if DISCTRAIL_X86
 // The same with AVX2: eight indices widened at once and their colours gathered in one
 // instruction, where the scalar loop needs a load per pixel.
 __attribute__((target("avx2"))) void convertLineGathering(const std::uint8_t* source, const std::uint32_t* colours,
@@ -24,18 +27,18 @@ __attribute__((target("avx2"))) void convertLineGathering(const std::uint8_t* so
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(line + x), pixels);
     }
 }
-
-bool canGather() {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2");
-}
+#endif
 
 namespace {
 
 using LineConverter = void (*)(const std::uint8_t*, const std::uint32_t*, std::uint32_t*);
 
 LineConverter chooseLineConverter() {
-    return canGather() ? convertLineGathering : convertLine;
+#if DISCTRAIL_X86
+    return cpuHasAvx2() ? convertLineGathering : convertLine;
+#else
+    return convertLine;
+#endif
 }
 
 } // namespace

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "platform/cpu_features.h"
+
 // A palette component keeps its upper six bits, a level 0..63 ...
 constexpr std::uint8_t paletteLevel(std::int32_t component) { return static_cast<std::uint8_t>((component >> 2) & 63); }
 
@@ -28,10 +30,11 @@ void convertRows(const std::uint8_t* page, const std::uint32_t* colours, std::ui
                  std::int32_t pitch, Placement placement, std::int32_t first, std::int32_t last);
 
 // The two ways of converting one row at scale 1, which convertRows chooses between by
-// the processor; exposed so that both can be checked on any machine that has both.
+// the processor; exposed so that each can be checked on every machine that runs it.
 void convertLine(const std::uint8_t* source, const std::uint32_t* colours, std::uint32_t* line);
-void convertLineGathering(const std::uint8_t* source, const std::uint32_t* colours, std::uint32_t* line);  // AVX2
-bool canGather();
+#if DISCTRAIL_X86
+void convertLineGathering(const std::uint8_t* source, const std::uint32_t* colours, std::uint32_t* line);  // needs AVX2
+#endif
 
 // Copies page rows first..last as they are into 8-bit target pixels, each page pixel a
 // scale x scale block at the placement: for a screen whose colormap is the palette.

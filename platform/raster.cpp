@@ -1,13 +1,14 @@
 #include "platform/raster.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 
 namespace {
 
-// Up to this radius the rule's integers stay within 62 bits and its A x r is exact in
-// the 64-bit significand of a long double.
+// Up to this radius the rule's integers stay within 62 bits and its A x r fits 64 bits
+// (truncatedProduct).
 constexpr float kMaxRadius = 1048576.0f;
 // A centre further out than this cannot bring a disc of kMaxRadius onto the page.
 constexpr float kMaxCentre = 4194304.0f;
@@ -71,6 +72,19 @@ std::int64_t roundToNearest(float value) {
     return static_cast<std::int64_t>(value > 0 ? wide + 0.5 : wide - 0.5);
 }
 
+// The rule's e = trunc(A x r), A = trunc(r x r), exactly: with r = m x 2^-s, m its 24-bit
+// significand, it is (A x m) >> s. For r up to kMaxRadius, A < 2^40 and the product
+// fits 64 bits; r is then at least 1 wherever A is not 0, so s is positive.
+std::int64_t truncatedProduct(std::int64_t a, float r) {
+    if (a == 0) {
+        return 0;
+    }
+    const auto bits = std::bit_cast<std::uint32_t>(r);
+    const std::uint64_t significand = (bits & 0x7FFFFFu) | 0x800000u;
+    const int shift = 150 - static_cast<int>(bits >> 23);  // r = significand x 2^-shift
+    return static_cast<std::int64_t>((static_cast<std::uint64_t>(a) * significand) >> shift);
+}
+
 [[gnu::always_inline]] inline DirtyRect rasterWithStores(std::uint8_t* page, float x, float y, float radius,
                                                        std::int32_t colour) {
     const auto value = static_cast<std::uint8_t>(colour);
@@ -98,7 +112,7 @@ std::int64_t roundToNearest(float value) {
     fillRun(page, value, cy, left, right);
 
     const auto rSquared = static_cast<std::int64_t>(r * r);
-    std::int64_t error = static_cast<std::int64_t>(static_cast<long double>(rSquared) * radius);
+    std::int64_t error = truncatedProduct(rSquared, radius);
     std::int64_t columnGain = 2 * error;
     std::int64_t rowCost = 0;
     std::int64_t columnsLeft = static_cast<std::int64_t>(r);
@@ -147,28 +161,29 @@ std::int64_t roundToNearest(float value) {
     return touched.empty() ? kNothingDrawn : touched;
 }
 
-// The same rule built twice, and the better one chosen when the program loads: with
-// 32-byte stores where the processor has AVX2, with 16-byte ones everywhere else.
-__attribute__((target("avx2"))) DirtyRect rasterAvx2(std::uint8_t* page, float x, float y, float radius, std::int32_t colour) {
-    return rasterWithStores(page, x, y, radius, colour);
-}
-
-DirtyRect rasterPlain(std::uint8_t* page, float x, float y, float radius, std::int32_t colour) {
-    return rasterWithStores(page, x, y, radius, colour);
-}
-
-using Raster = DirtyRect (*)(std::uint8_t*, float, float, float, std::int32_t);
-
-Raster chooseRaster() {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") ? rasterAvx2 : rasterPlain;
-}
-
 } // namespace
 
+// The same rule built twice, and the better one chosen at the first call: with 32-byte
+// stores where the processor has AVX2, with 16-byte ones everywhere else.
+#if DISCTRAIL_X86
+__attribute__((target("avx2"))) DirtyRect rasterCircleAvx2(std::uint8_t* page, float x, float y, float radius,
+                                                           std::int32_t colour) {
+    return rasterWithStores(page, x, y, radius, colour);
+}
+#endif
+
+DirtyRect rasterCirclePortable(std::uint8_t* page, float x, float y, float radius, std::int32_t colour) {
+    return rasterWithStores(page, x, y, radius, colour);
+}
+
 DirtyRect rasterCircle(std::uint8_t* page, float x, float y, float radius, std::int32_t colour) {
+    using Raster = DirtyRect (*)(std::uint8_t*, float, float, float, std::int32_t);
     // Chosen at the first call, so that a call from another file's static initialisation
     // finds it chosen too.
-    static const Raster raster = chooseRaster();
+#if DISCTRAIL_X86
+    static const Raster raster = cpuHasAvx2() ? rasterCircleAvx2 : rasterCirclePortable;
+#else
+    static const Raster raster = rasterCirclePortable;
+#endif
     return raster(page, x, y, radius, colour);
 }

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "platform/cpu_features.h"
+
 constexpr int kPageWidth = 640;
 constexpr int kPageHeight = 480;
 
@@ -29,3 +31,10 @@ constexpr DirtyRect kNothingDrawn{kPageHeight, -1, kPageWidth, -1};
 // draw nothing; centres far off the page write nothing; every call ends after at most
 // a few million steps.
 DirtyRect rasterCircle(std::uint8_t* page, float x, float y, float radius, std::int32_t colour);
+
+// The same rule built for two kinds of processor, which rasterCircle chooses between at
+// its first call; exposed so that each can be checked on every machine that runs it.
+DirtyRect rasterCirclePortable(std::uint8_t* page, float x, float y, float radius, std::int32_t colour);
+#if DISCTRAIL_X86
+DirtyRect rasterCircleAvx2(std::uint8_t* page, float x, float y, float radius, std::int32_t colour);  // needs AVX2
+#endif

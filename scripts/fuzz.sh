@@ -7,8 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 
-scripts/ensure-packages.sh clang libclang-rt-14-dev cmake ninja-build libgtest-dev libbenchmark-dev libsdl2-dev \
-  libx11-dev libxtst-dev libpng-dev xvfb
+scripts/ensure-packages.sh fuzz
 cmake --preset fuzz >/dev/null
 cmake --build build-fuzz --target raster_fuzz key_map_fuzz >/dev/null
 

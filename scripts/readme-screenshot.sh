@@ -4,8 +4,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/ensure-packages.sh g++ cmake ninja-build libsdl2-dev libgtest-dev xvfb libx11-dev libpng-dev
-cmake -S . -B build -G Ninja >/dev/null
+scripts/ensure-packages.sh screenshot
+cmake --preset screenshot >/dev/null
 cmake --build build --target disctrail screenshot >/dev/null
 
 ready=$(mktemp)

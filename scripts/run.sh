@@ -3,8 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/ensure-packages.sh g++ cmake ninja-build libsdl2-dev libgtest-dev
-
-cmake -S . -B build -G Ninja >/dev/null
+scripts/ensure-packages.sh run
+cmake --preset run >/dev/null
 cmake --build build --target disctrail >/dev/null
 exec build/disctrail "$@"

@@ -6,8 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 here=$PWD
 
-scripts/ensure-packages.sh g++ cmake ninja-build libgtest-dev libbenchmark-dev libsdl2-dev \
-  xvfb libx11-dev libxtst-dev libxres-dev libpng-dev xserver-xorg-core xserver-xorg-video-dummy openbox
+scripts/ensure-packages.sh test
 
 export ASAN_OPTIONS=detect_leaks=1:halt_on_error=1
 export LSAN_OPTIONS=suppressions=$here/tests/sanitizers/lsan.supp:print_suppressions=0

@@ -10,8 +10,7 @@ cd "$(dirname "$0")/.."
 seconds="${1:-600}"
 build="${DISCTRAIL_BUILD_DIR:-build}"
 
-scripts/ensure-packages.sh g++ cmake ninja-build libgtest-dev libbenchmark-dev libsdl2-dev \
-  xvfb libx11-dev libxtst-dev libxrandr-dev libxres-dev
-cmake -S . -B "$build" -G Ninja >/dev/null
+scripts/ensure-packages.sh test
+cmake --preset test -B "$build" >/dev/null
 cmake --build "$build" --target soak disctrail >/dev/null
 "$build/tests/e2e/soak" --seconds "$seconds" --every 5 --growth-limit 256

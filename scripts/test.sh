@@ -3,9 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/ensure-packages.sh g++ cmake ninja-build libgtest-dev libbenchmark-dev libsdl2-dev \
-  xvfb libx11-dev libxtst-dev libxres-dev libpng-dev x11-xserver-utils xserver-xorg-core xserver-xorg-video-dummy openbox
-
-cmake -S . -B build -G Ninja >/dev/null
+scripts/ensure-packages.sh test
+cmake --preset test >/dev/null
 cmake --build build
 ctest --test-dir build --output-on-failure -j2

@@ -12,9 +12,8 @@ cd "$(dirname "$0")/.."
 root="$(pwd -P)"
 build="${DISCTRAIL_BUILD_DIR:-build}"
 
-scripts/ensure-packages.sh g++ cmake ninja-build libgtest-dev libbenchmark-dev libsdl2-dev \
-  xvfb libx11-dev libxtst-dev libxrandr-dev libxres-dev valgrind
-cmake -S . -B "$build" -G Ninja >/dev/null
+scripts/ensure-packages.sh test valgrind
+cmake --preset test -B "$build" >/dev/null
 cmake --build "$build" --target soak disctrail >/dev/null
 
 logs="$(mktemp -d)"

@@ -1,10 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <quadmath.h>
 
 #include "demo/disc.h"
-#include "tests/exact_arithmetic.h"
+#include "tests/disc_reference.h"
 #include "tests/fake_platform.h"
 
 namespace {
@@ -18,24 +17,6 @@ DiscState initFrom(std::initializer_list<double> draws) {
     EXPECT_FALSE(fake().drewPastScript);
     EXPECT_TRUE(fake().draws.empty()) << "initDisc must take exactly seven draws";
     return disc;
-}
-
-// x for draw k/32768, worked exactly: the product rounded once to 64 bits, the sum
-// rounded once to 64 bits, then to a float.
-float exactStartX(int k) {
-    const ExactBinary u{false, static_cast<unsigned __int128>(k), -15};
-    const ExactBinary product = roundToBits(exactMultiply(u, exactOf(554.666666666667)), kExtendedBits);
-    const ExactBinary sum = roundToBits(exactAdd(product, exactOf(42.6666666666667)), kExtendedBits);
-    return static_cast<float>(toDouble(roundToBits(sum, kFloatBits)));
-}
-
-// The radius for a phase, from a quadruple-precision sine: the argument rounded to the
-// extended format as the program's product is, the sine itself far more precise.
-float referenceRadius(float phase) {
-    const __float128 argument = static_cast<long double>(static_cast<__float128>(0.0174532777777778) * phase);
-    const long double sine = static_cast<long double>(sinq(argument));
-    const long double radius = static_cast<long double>(static_cast<__float128>(sine) * 16 + 32);
-    return static_cast<float>(radius);
 }
 
 // One frame with the radius held at exactly 32 (phase and phaseStep 0: sin 0 = 0).
@@ -96,40 +77,32 @@ TEST(InitDisc, StartsWithinTheMarginsOfEveryEdge) {
     EXPECT_EQ(high.phaseStep, 2.999969482421875f);
 }
 
-// Every one of the 32768 starting columns against the exact working. Evaluated in float
-// about a third of them differ, so this catches that mistake.
-TEST(InitDisc, StartColumnIsExactForEveryDraw) {
-    int floatDiffers = 0;
-    for (int k = 0; k < 32768; ++k) {
-        const double u = k / 32768.0;
-        const float expected = exactStartX(k);
-        const DiscState disc = initFrom({u, 0, 0, 0, 0, 0, 0});
-        ASSERT_EQ(disc.x, expected) << "k = " << k;
-
-        volatile float uf = static_cast<float>(u);
-        volatile float productF = uf * 554.666666666667f;
-        volatile float sumF = productF + 42.6666666666667f;
-        floatDiffers += sumF != expected;
+// tests/disc_exhaustive_test.cpp checks the column for every draw; these check that
+// initDisc takes it from the first draw.
+TEST(InitDisc, StartColumnIsTheExactOneForTheFirstDraw) {
+    for (int k : {0, 1, 9999, 16384, 32767}) {
+        const DiscState disc = initFrom({k / 32768.0, 0, 0, 0, 0, 0, 0});
+        EXPECT_EQ(disc.x, exactStartX(k)) << "k = " << k;
     }
-    EXPECT_GT(floatDiffers, 32768 / 5);
 }
 
-TEST(StepDisc, RadiusIsTheExtendedSineOfThePhase) {
-    int floatDiffers = 0;
-    int checked = 0;
-    for (int sixtyFourths = 0; sixtyFourths <= 360 * 64; ++sixtyFourths) {
-        const float phase = sixtyFourths / 64.0f;
+// tests/disc_exhaustive_test.cpp checks the radius for every phase; these check that
+// stepDisc takes it from the phase it has just advanced.
+TEST(StepDisc, RadiusIsTheExactSineOfTheAdvancedPhase) {
+    struct Case {
+        float phase, phaseStep;
+    };
+    const Case cases[] = {{0, 2}, {43.5f, 2.5f}, {88, 2}, {178.25f, 2.999969482421875f}, {268, 2}, {357.5f, 2.5f},
+                          {359, 2.25f}};
+    for (const Case& c : cases) {
         resetFake();
-        DiscState disc{320, 240, 1, 1, 0, 5, 1, 0, phase};
+        DiscState disc{320, 240, 1, 1, c.phaseStep, 5, 1, 0, c.phase};
         stepDisc(disc);
-        const float expected = referenceRadius(phase);
-        ASSERT_EQ(disc.radius, expected) << "phase " << phase;
-        volatile float argument = 0.0174532777777778f * phase;
-        volatile float sine = std::sin(static_cast<float>(argument));
-        floatDiffers += (sine * 16.0f + 32.0f) != expected;
-        ++checked;
+        const float advanced = c.phase + c.phaseStep > 360 ? c.phase + c.phaseStep - 360 : c.phase + c.phaseStep;
+        EXPECT_EQ(disc.phase, advanced) << c.phase << " + " << c.phaseStep;
+        EXPECT_EQ(disc.radius, exactRadius(advanced)) << c.phase << " + " << c.phaseStep;
+        EXPECT_EQ(callsOf(CallKind::FillCircle).back().floats[2], disc.radius);
     }
-    EXPECT_GT(floatDiffers, checked / 10);
 }
 
 TEST(StepDisc, PhaseOfExactly360StaysForItsFrame) {
@@ -140,7 +113,7 @@ TEST(StepDisc, PhaseOfExactly360StaysForItsFrame) {
         stepDisc(disc);
     }
     EXPECT_EQ(disc.phase, 360.0f);
-    EXPECT_EQ(disc.radius, referenceRadius(360.0f));
+    EXPECT_EQ(disc.radius, exactRadius(360.0f));
     EXPECT_NEAR(disc.radius, 31.999914, 0.0000005);
     EXPECT_LT(disc.radius, 32.0f);
     stepDisc(disc);

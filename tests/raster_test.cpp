@@ -4,9 +4,11 @@
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <vector>
 
 #include "platform/raster.h"
 #include "tests/raster_reference.h"
+#include "tests/variants.h"
 
 namespace {
 
@@ -49,11 +51,34 @@ struct GuardedPage {
     }
 };
 
+// Every variant of the raster this processor can run, each held to every case below:
+// the one rasterCircle chooses, and each build of the rule on its own.
+using RasterVariant = Variant<DirtyRect(std::uint8_t* page, float x, float y, float radius, std::int32_t colour)>;
+
+std::vector<RasterVariant> variantsHere() {
+    std::vector<RasterVariant> variants{{"Chosen", rasterCircle}, {"Portable", rasterCirclePortable}};
+#if DISCTRAIL_X86
+    if (cpuHasAvx2()) {
+        variants.push_back({"Avx2", rasterCircleAvx2});
+    }
+#endif
+    return variants;
+}
+
+class RasterCircle : public ::testing::TestWithParam<RasterVariant> {
+protected:
+    DirtyRect draw(std::uint8_t* page, float x, float y, float radius, std::int32_t colour) {
+        return GetParam().run(page, x, y, radius, colour);
+    }
+};
+
 } // namespace
 
-TEST(RasterCircle, RadiusSixteenCoversTheTabledHalfWidths) {
+INSTANTIATE_TEST_SUITE_P(Variants, RasterCircle, ::testing::ValuesIn(variantsHere()), VariantName());
+
+TEST_P(RasterCircle, RadiusSixteenCoversTheTabledHalfWidths) {
     GuardedPage page;
-    const DirtyRect rows = rasterCircle(page.page(), 100, 100, 16, 7);
+    const DirtyRect rows = draw(page.page(), 100, 100, 16, 7);
     EXPECT_EQ(rows.top, 84);
     EXPECT_EQ(rows.bottom, 116);
     const int halfWidths[] = {16, 16, 16, 16, 15, 15, 15, 14, 14, 13, 12, 11, 10, 9, 8, 6, 3};
@@ -68,7 +93,7 @@ TEST(RasterCircle, RadiusSixteenCoversTheTabledHalfWidths) {
     EXPECT_EQ(page.count(7), 837);
 }
 
-TEST(RasterCircle, FractionalRadiiReachTheCeilingLeftAndTheFloorRight) {
+TEST_P(RasterCircle, FractionalRadiiReachTheCeilingLeftAndTheFloorRight) {
     struct Case {
         float x, radius;
         int firstRow, lastRow;
@@ -83,7 +108,7 @@ TEST(RasterCircle, FractionalRadiiReachTheCeilingLeftAndTheFloorRight) {
     };
     for (const Case& c : cases) {
         GuardedPage page;
-        const DirtyRect rows = rasterCircle(page.page(), c.x, 100, c.radius, 9);
+        const DirtyRect rows = draw(page.page(), c.x, 100, c.radius, 9);
         EXPECT_EQ(rows.top, c.firstRow) << c.radius;
         EXPECT_EQ(rows.bottom, c.lastRow) << c.radius;
         EXPECT_EQ(page.run(c.firstRow - 1, 9), (std::pair{1, 0}));
@@ -98,11 +123,11 @@ TEST(RasterCircle, FractionalRadiiReachTheCeilingLeftAndTheFloorRight) {
 
 // Centred at x = 16, cx - r = -0.7 truncates up to 0, so rows 4 to 6 from the centre
 // start at column 1; a hundred columns right the same rows start 16 left of the centre.
-TEST(RasterCircle, LeftEndRoundsTowardZeroWhenNegative) {
+TEST_P(RasterCircle, LeftEndRoundsTowardZeroWhenNegative) {
     GuardedPage left;
-    rasterCircle(left.page(), 16.0f, 100.0f, 16.7f, 3);
+    draw(left.page(), 16.0f, 100.0f, 16.7f, 3);
     GuardedPage right;
-    rasterCircle(right.page(), 116.0f, 100.0f, 16.7f, 3);
+    draw(right.page(), 116.0f, 100.0f, 16.7f, 3);
     for (int offset = 4; offset <= 6; ++offset) {
         for (int row : {100 - offset, 100 + offset}) {
             EXPECT_EQ(left.run(row, 3).first, 1) << "row " << row;
@@ -118,7 +143,7 @@ TEST(RasterCircle, LeftEndRoundsTowardZeroWhenNegative) {
     }
 }
 
-TEST(RasterCircle, ClipsAtEachEdgeWithoutWrapping) {
+TEST_P(RasterCircle, ClipsAtEachEdgeWithoutWrapping) {
     struct Case {
         const char* what;
         float x, y, radius;
@@ -133,14 +158,14 @@ TEST(RasterCircle, ClipsAtEachEdgeWithoutWrapping) {
     };
     for (const Case& c : cases) {
         GuardedPage clipped;
-        rasterCircle(clipped.page(), c.x, c.y, c.radius, 5);
+        draw(clipped.page(), c.x, c.y, c.radius, 5);
         EXPECT_TRUE(clipped.guardsIntact()) << c.what;
         // The same disc drawn in the middle of the page and moved back must agree on
         // every pixel the page holds.
         const int shiftX = 320 - static_cast<int>(std::lround(c.x));
         const int shiftY = 240 - static_cast<int>(std::lround(c.y));
         GuardedPage middle;
-        rasterCircle(middle.page(), c.x + shiftX, c.y + shiftY, c.radius, 5);
+        draw(middle.page(), c.x + shiftX, c.y + shiftY, c.radius, 5);
         for (int row = 0; row < kPageHeight; ++row) {
             for (int column = 0; column < kPageWidth; ++column) {
                 const int mc = column + shiftX, mr = row + shiftY;
@@ -150,12 +175,12 @@ TEST(RasterCircle, ClipsAtEachEdgeWithoutWrapping) {
         }
     }
     GuardedPage right;
-    rasterCircle(right.page(), 630, 200, 20, 5);
+    draw(right.page(), 630, 200, 20, 5);
     EXPECT_EQ(right.run(200, 5), (std::pair{610, 639}));
     EXPECT_EQ(right.at(0, 201), 0) << "nothing wraps onto the next row";
 }
 
-TEST(RasterCircle, PixelValueIsTheColoursLowByteAndOtherPixelsStay) {
+TEST_P(RasterCircle, PixelValueIsTheColoursLowByteAndOtherPixelsStay) {
     struct Case {
         std::int32_t colour;
         std::uint8_t pixel;
@@ -164,14 +189,14 @@ TEST(RasterCircle, PixelValueIsTheColoursLowByteAndOtherPixelsStay) {
     for (const Case& c : cases) {
         GuardedPage page;
         std::fill(page.page(), page.page() + kPageWidth * kPageHeight, 0x42);
-        rasterCircle(page.page(), 100, 100, 16, c.colour);
+        draw(page.page(), 100, 100, 16, c.colour);
         EXPECT_EQ(page.at(100, 100), c.pixel);
         EXPECT_EQ(page.count(c.pixel), c.pixel == 0x42 ? kPageWidth * kPageHeight : 837);
         EXPECT_EQ(page.at(100, 83), 0x42);
     }
 }
 
-TEST(RasterCircle, CentreRoundsHalfAwayFromZeroWithoutFloatRounding) {
+TEST_P(RasterCircle, CentreRoundsHalfAwayFromZeroWithoutFloatRounding) {
     struct Case {
         float x;
         int column;
@@ -180,7 +205,7 @@ TEST(RasterCircle, CentreRoundsHalfAwayFromZeroWithoutFloatRounding) {
     const Case cases[] = {{100.5f, 101}, {99.5f, 100}, {0.49999997f, 0}, {0.5f, 1}, {-0.5f, -1}, {-0.49999997f, 0}, {2.5f, 3}};
     for (const Case& c : cases) {
         GuardedPage page;
-        rasterCircle(page.page(), c.x, 100, 0, 1);
+        draw(page.page(), c.x, 100, 0, 1);
         if (c.column >= 0) {
             EXPECT_EQ(page.run(100, 1), (std::pair{c.column, c.column})) << c.x;
         } else {
@@ -191,7 +216,7 @@ TEST(RasterCircle, CentreRoundsHalfAwayFromZeroWithoutFloatRounding) {
 
 // Arguments no disc of the program has, which a building block must survive: nothing
 // outside the page is written, nothing undefined happens, and every call ends quickly.
-TEST(RasterCircle, AnyArgumentsStayOnThePageAndEnd) {
+TEST_P(RasterCircle, AnyArgumentsStayOnThePageAndEnd) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float infinity = std::numeric_limits<float>::infinity();
     const float huge = std::numeric_limits<float>::max();
@@ -220,7 +245,7 @@ TEST(RasterCircle, AnyArgumentsStayOnThePageAndEnd) {
     };
     for (const Case& c : cases) {
         GuardedPage page;
-        const DirtyRect rows = rasterCircle(page.page(), c.x, c.y, c.radius, 200);
+        const DirtyRect rows = draw(page.page(), c.x, c.y, c.radius, 200);
         EXPECT_TRUE(page.guardsIntact()) << c.what;
         const int pixels = page.count(200);
         if (c.pixels >= 0) {
@@ -230,19 +255,19 @@ TEST(RasterCircle, AnyArgumentsStayOnThePageAndEnd) {
     }
 }
 
-TEST(RasterCircle, ReportsTheRowsItWrote) {
+TEST_P(RasterCircle, ReportsTheRowsItWrote) {
     GuardedPage page;
-    DirtyRect rows = rasterCircle(page.page(), 300, 5, 32.7f, 1);
+    DirtyRect rows = draw(page.page(), 300, 5, 32.7f, 1);
     EXPECT_EQ(rows.top, 0);
     EXPECT_EQ(rows.bottom, 5 + 33);
-    rows = rasterCircle(page.page(), 700, 240, 16, 1);
+    rows = draw(page.page(), 700, 240, 16, 1);
     EXPECT_GT(rows.top, rows.bottom);
 }
 
 // Every radius in sixteenths up to 50, and a spread of larger ones, at centres inside,
 // on and beyond each edge: the raster must give the literal rule's pixels exactly, and
 // report the rectangle it wrote.
-TEST(RasterCircle, AgreesWithTheLiteralRuleEverywhere) {
+TEST_P(RasterCircle, AgreesWithTheLiteralRuleEverywhere) {
     std::vector<float> radii;
     for (int sixteenths = 0; sixteenths <= 50 * 16; ++sixteenths) {
         radii.push_back(sixteenths / 16.0f);
@@ -259,7 +284,7 @@ TEST(RasterCircle, AgreesWithTheLiteralRuleEverywhere) {
             std::fill(expected.begin(), expected.end(), 0);
             std::fill(actual.begin(), actual.end(), 0);
             referenceCircle(expected.data(), centre[0], centre[1], r, 77);
-            const DirtyRect rows = rasterCircle(actual.data(), centre[0], centre[1], r, 77);
+            const DirtyRect rows = draw(actual.data(), centre[0], centre[1], r, 77);
             ASSERT_EQ(actual, expected) << "r " << r << " at " << centre[0] << "," << centre[1];
             DirtyRect written = kNothingDrawn;
             for (int row = 0; row < kPageHeight; ++row) {
