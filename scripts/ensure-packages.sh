@@ -34,7 +34,7 @@ fi
 
 missing=()
 for package in "${wanted[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+  if ! package_installed "$package"; then
     missing+=("$package")
   fi
 done

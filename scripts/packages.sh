@@ -57,3 +57,13 @@ declare -A package_provides=(
   [g++-aarch64-linux-gnu]="GCC cross compiler for 64-bit ARM Linux"
   [qemu-user]="qemu's user-mode emulation (qemu-aarch64)"
 )
+
+# Whether a package is installed for this machine's architecture, or for the one its name
+# gives (name:arch): where arm64's build of a library is installed too, the name alone
+# would also answer for that one.
+package_installed() {
+  local name=${1%%:*} architecture=${1#*:}
+  [ "$architecture" = "$1" ] && architecture=$(dpkg --print-architecture)
+  dpkg-query -W -f='${Architecture} ${Status}\n' "$name" 2>/dev/null |
+    grep -qE "^($architecture|all) install ok installed$"
+}

@@ -109,22 +109,22 @@ void DisctrailTest::startOnXvfb(int width, int height, Desktop desktop) {
     ASSERT_NO_FATAL_FAILURE(startProgramAndWaitForWindow());
 }
 
-void DisctrailTest::startOnXwayland() {
+void DisctrailTest::startNestedWeston(bool xwayland) {
     server = startXvfb(kWestonOutput.width + 256, kWestonOutput.height + 256);
-    weston = startWeston(server, true);
+    weston = startWeston(server, xwayland);
     host = connectTo(server.displayName());
     ASSERT_TRUE(host) << "cannot connect to " << server.displayName();
+}
+
+void DisctrailTest::startOnXwayland() {
+    ASSERT_NO_FATAL_FAILURE(startNestedWeston(true));
     programDisplay = weston.xwaylandDisplay;
     ASSERT_NO_FATAL_FAILURE(startProgramAndWaitForWindow());
 }
 
 void DisctrailTest::startOnWayland() {
-    server = startXvfb(kWestonOutput.width + 256, kWestonOutput.height + 256);
-    weston = startWeston(server, false);
-    host = connectTo(server.displayName());
-    ASSERT_TRUE(host) << "cannot connect to " << server.displayName();
+    ASSERT_NO_FATAL_FAILURE(startNestedWeston(false));
     display = connectTo(server.displayName());
-    waylandClient = true;
     // SDL draws through GL on Wayland.
     std::vector<std::string> environment = programEnvironment;
     environment.insert(environment.end(), {"WAYLAND_DISPLAY=" + weston.socketName,

@@ -81,6 +81,8 @@ protected:
     // `display` connected to the host, whose keys weston passes to the client it focuses.
     // Waits for the picture on weston's output. Use under ASSERT_NO_FATAL_FAILURE.
     void startOnWayland();
+    // An Xvfb, weston nested in it (with Xwayland when asked), and `host` connected.
+    void startNestedWeston(bool xwayland);
 
     // Waits until the program's window passes `accept`, and gives it the focus.
     // `what` names the awaited state in the failure message.
@@ -115,7 +117,6 @@ protected:
     std::string programDisplay;  // DISPLAY for the program when it is not `server`'s
     std::vector<std::string> programEnvironment;  // further entries for the program started
     DisplayHandle host;          // the server weston shows its output on, when nested
-    bool waylandClient = false;  // the program runs on weston itself: no X window of its own
     DisplayHandle display;
     RunningProgram program;
     ProgramWindow window;
