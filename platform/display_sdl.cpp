@@ -2,7 +2,9 @@
 //
 // Implements:
 //  [X] One 640x480 page of colour indices and a 256-entry palette of 6-bit components,
-//      shown through SDL's window surface in software (no GL: far less CPU and memory).
+//      shown by what the display offers: on X, the window's surface in software (no GL:
+//      far less CPU and memory); on Wayland, and on X at 30 bits, where SDL has no such
+//      surface, a page-sized texture through SDL's renderer; on 8-bit X, see below.
 //  [X] Full screen: a desktop-sized window on the monitor that holds it, that monitor
 //      alone switched to 640x480 where it offers that mode (x11_mode.cpp); otherwise the
 //      picture centred and scaled by the largest whole factor, sharp pixels, black
@@ -34,7 +36,6 @@
 
 #include <SDL2/SDL.h>
 #include <SDL2/SDL_syswm.h>
-#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
 #include <algorithm>
@@ -202,9 +203,6 @@ void describeNoDisplay(char* failure, std::size_t failureSize) {
                   x11 == nullptr ? "not set" : "\"", x11 == nullptr ? "" : x11, x11 == nullptr ? "" : "\"", named);
 }
 
-// With no window manager nobody places the window, so the program does, as a manager
-// would: over its whole monitor in full screen, that monitor's switched area while it is
-// switched, and centred at 640x480 otherwise.
 // The user has switched away from full screen: to another window, or the picture hidden.
 // Nothing is shown then; a window that is not full screen goes on showing the picture.
 bool switchedAway() {
@@ -212,6 +210,9 @@ bool switchedAway() {
     return screen.fullScreen && (!screen.focused || screen.hidden);
 }
 
+// With no window manager nobody places the window, so the program does, as a manager
+// would: over its whole monitor in full screen, that monitor's switched area while it is
+// switched, and centred at 640x480 otherwise.
 void placeUnmanagedWindow() {
     Screen& screen = gScreen;
     SDL_Rect bounds;
