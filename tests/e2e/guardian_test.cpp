@@ -52,6 +52,8 @@ TEST_P(GuardianTest, RunsOnlyWithRandrAndKeepsNothingOfTheProgramsButItsSocket) 
             guardians.push_back(pid);
         }
     }
+    // Nor a word from Xlib about a missing RandR, the program's or SDL's.
+    EXPECT_EQ(programErrors(), "");
     if (!randr) {
         EXPECT_TRUE(guardians.empty()) << "a guardian where there is no mode to switch";
         return;
