@@ -188,6 +188,20 @@ std::vector<pid_t> processesRunning(const std::string& executable, const std::st
     return found;
 }
 
+std::optional<double> pollUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point start = Clock::now();
+    for (;;) {
+        if (done()) {
+            return std::chrono::duration<double>(Clock::now() - start).count();
+        }
+        if (Clock::now() - start >= limit) {
+            return std::nullopt;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
 void killAndReap(pid_t pid) {
     kill(pid, SIGKILL);
     int status = 0;

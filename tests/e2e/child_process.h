@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -61,6 +62,10 @@ std::string executableOf(pid_t pid);
 // ("NAME=value") in its environment: a run and whatever it forked, wherever those have
 // been reparented, and nothing of another run.
 std::vector<pid_t> processesRunning(const std::string& executable, const std::string& environmentEntry);
+
+// Polls `done` every 10 ms until it holds or `limit` runs out: the seconds it took, or
+// nothing when it never held.
+std::optional<double> pollUntil(const std::function<bool()>& done, std::chrono::milliseconds limit);
 
 // Sends SIGKILL to `pid` and reaps it.
 void killAndReap(pid_t pid);

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <stdexcept>
-#include <thread>
 
 #include "child_process.h"
 
@@ -97,18 +96,16 @@ void arrangeMonitors(const XServer& server, ProgramMonitor where) {
 }
 
 LayoutWait waitForLayout(Display* display, const Layout& expected, std::chrono::milliseconds limit) {
-    using Clock = std::chrono::steady_clock;
-    const Clock::time_point start = Clock::now();
     LayoutWait wait;
-    for (;;) {
-        wait.seen = readLayout(display);
-        wait.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-        wait.reached = wait.seen == expected;
-        if (wait.reached || Clock::now() - start >= limit) {
-            return wait;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    const std::optional<double> seconds = pollUntil(
+        [&] {
+            wait.seen = readLayout(display);
+            return wait.seen == expected;
+        },
+        limit);
+    wait.reached = seconds.has_value();
+    wait.seconds = seconds.value_or(limit.count() / 1000.0);
+    return wait;
 }
 
 Layout withMode(Layout layout, const std::string& output, int width, int height) {

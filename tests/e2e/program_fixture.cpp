@@ -66,20 +66,6 @@ std::vector<std::string> sanitizerEnvironment(const SanitizerNeeds& needs) {
     return entries;
 }
 
-std::optional<double> pollUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-    using Clock = std::chrono::steady_clock;
-    const Clock::time_point start = Clock::now();
-    for (;;) {
-        if (done()) {
-            return std::chrono::duration<double>(Clock::now() - start).count();
-        }
-        if (Clock::now() - start >= limit) {
-            return std::nullopt;
-        }
-        std::this_thread::sleep_for(10ms);
-    }
-}
-
 std::string describe(Desktop desktop) { return desktop == Desktop::Openbox ? "Openbox" : "Bare"; }
 
 void PrintTo(Desktop desktop, std::ostream* out) { *out << describe(desktop); }

@@ -53,9 +53,6 @@ struct SanitizerNeeds {
 };
 std::vector<std::string> sanitizerEnvironment(const SanitizerNeeds& needs);
 
-// Polls `done` every 10 ms until it holds or `limit` runs out: the seconds it took, or
-// nothing when it never held.
-std::optional<double> pollUntil(const std::function<bool()>& done, std::chrono::milliseconds limit);
 
 enum class Desktop {
     Bare,    // the server alone: nobody resizes, places or focuses windows but the program and the test
