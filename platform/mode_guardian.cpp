@@ -1,12 +1,9 @@
 #include "platform/mode_guardian.h"
 
-#include <X11/extensions/Xrandr.h>
-
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <initializer_list>
 
 #include <fcntl.h>
