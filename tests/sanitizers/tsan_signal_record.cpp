@@ -4,8 +4,9 @@
 // ThreadSanitizer holds an asynchronous signal back and runs the program's handler at the
 // thread's next intercepted call. It keeps the signals waiting in a per-thread record that
 // it makes at the thread's first blocking call. A signal that arrives while that record is
-// being made is dropped: the runtime's handler makes a record of its own and marks the
-// signal in it, and the interrupted call then installs the first record over it. The
+// being made is dropped (most likely the runtime's handler makes a record of its own and
+// marks the signal there, and the interrupted call then installs its record over it; what
+// is measured below is the loss and its cure, not that inner step). The
 // program's first blocking calls (connecting to the X server) come right after it installs
 // its close handlers, so there a SIGTERM could vanish in this build alone.
 //
